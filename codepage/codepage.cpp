@@ -1,0 +1,43 @@
+#include "codepage.h"
+
+#include <algorithm>
+#include <array>
+
+namespace calvexa {
+namespace {
+
+// Windows-1252 0x80-0x9F; the undefined five stand for themselves.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+}  // namespace
+
+char16_t AnsiToChar(std::uint8_t byte) {
+  if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80];
+  return byte;
+}
+
+std::uint8_t CharToAnsi(char16_t ch) {
+  if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF)) return static_cast<std::uint8_t>(ch);
+  const auto* hit = std::find(kHighControls.begin(), kHighControls.end(), ch);
+  if (hit == kHighControls.end()) return kAnsiReplacement;
+  return static_cast<std::uint8_t>(0x80 + (hit - kHighControls.begin()));
+}
+
+std::vector<std::uint8_t> TextToAnsi(const std::u16string& text) {
+  std::vector<std::uint8_t> bytes(text.size());
+  std::transform(text.begin(), text.end(), bytes.begin(), CharToAnsi);
+  return bytes;
+}
+
+std::u16string AnsiToText(std::span<const std::uint8_t> bytes) {
+  std::u16string text(bytes.size(), u'\0');
+  std::transform(bytes.begin(), bytes.end(), text.begin(), AnsiToChar);
+  return text;
+}
+
+}  // namespace calvexa

@@ -1,0 +1,24 @@
+# Installs the Debian packages the build, the tests and the program need, if any is missing.
+# Sourced by run.sh and test.sh; needs root (or sudo) only when something is missing.
+calvexa_packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libqt6svg6-dev qt6-qpa-plugins
+  libcrypto++-dev libboost-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation2 coreutils openssl
+)
+
+calvexa_install_missing() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+calvexa_install_missing "${calvexa_packages[@]}"

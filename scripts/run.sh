@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Calvexa and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+cmake -S . -B build -G Ninja -DCALVEXA_BENCH=OFF
+cmake --build build --target calvexa
+exec build/app/calvexa "$@"
