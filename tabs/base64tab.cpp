@@ -1,0 +1,43 @@
+#include "base64tab.h"
+
+#include <QPlainTextEdit>
+
+#include "boxtext.h"
+
+namespace calvexa {
+
+Base64Tab::Base64Tab(QWidget& form, std::unique_ptr<Base64>& codec)
+    : QObject(&form),
+      objBase64(codec),
+      txtB64eIN(form.findChild<QPlainTextEdit*>("txtB64eIN")),
+      txtB64eOUT(form.findChild<QPlainTextEdit*>("txtB64eOUT")),
+      txtB64dIN(form.findChild<QPlainTextEdit*>("txtB64dIN")),
+      txtB64dOUT(form.findChild<QPlainTextEdit*>("txtB64dOUT")) {
+  connect(txtB64eIN, &QPlainTextEdit::textChanged, this, &Base64Tab::txtB64eIN_Change);
+  connect(txtB64dIN, &QPlainTextEdit::textChanged, this, &Base64Tab::txtB64dIN_Change);
+}
+
+Base64& Base64Tab::Codec() {
+  if (!objBase64) objBase64 = std::make_unique<Base64>();
+  return *objBase64;
+}
+
+void Base64Tab::txtB64eIN_Change() {
+  try {
+    WriteBox(*txtB64eOUT, Codec().Encode64(ReadBox(*txtB64eIN)));
+  } catch (...) {
+    // The output keeps its text; the next change tries again.
+  }
+}
+
+void Base64Tab::txtB64dIN_Change() {
+  try {
+    WriteBox(*txtB64dOUT, Codec().Decode64(ReadBox(*txtB64dIN)));
+  } catch (const Base64DecodeError&) {
+    // Only "=" signs and line breaks are left: an old result would pass for this input's.
+    txtB64dOUT->clear();
+  } catch (...) {
+  }
+}
+
+}  // namespace calvexa
