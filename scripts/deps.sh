@@ -2,7 +2,7 @@
 # Sourced by run.sh and test.sh; needs root (or sudo) only when something is missing.
 calvexa_packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libqt6svg6-dev qt6-qpa-plugins
+  qt6-base-dev qt6-svg-dev
   libcrypto++-dev libboost-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 coreutils openssl
