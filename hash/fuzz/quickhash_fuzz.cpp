@@ -7,6 +7,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -46,12 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int length;
   if (mode == 0) {
     buffer = std::make_unique<char[]>(bytes.size() + 1);  // zero-terminated
-    std::memcpy(buffer.get(), bytes.data(), bytes.size());
+    std::copy(bytes.begin(), bytes.end(), buffer.get());
     buffer[bytes.size()] = '\0';
     length = -1;
   } else {
     buffer = std::make_unique<char[]>(bytes.size());
-    std::memcpy(buffer.get(), bytes.data(), bytes.size());
+    std::copy(bytes.begin(), bytes.end(), buffer.get());
     length = mode == 1 ? below : static_cast<int>(pick % (bytes.size() + 1));
   }
 
