@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <charconv>
+#include <algorithm>
 #include <climits>
 #include <fstream>
+#include <locale>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -30,24 +31,6 @@ struct Vector {
 
 void PrintTo(const Vector& v, std::ostream* os) { *os << v.name; }
 
-// The message column's escapes: \\, \t, \n, \r and \xHH.
-std::string Unescape(const std::string& field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] != '\\' || i + 1 == field.size()) { out += field[i]; continue; }
-    const char next = field[++i];
-    if (next == 'x' && i + 2 < field.size()) {
-      unsigned value = 0;
-      std::from_chars(field.data() + i + 1, field.data() + i + 3, value, 16);
-      out += static_cast<char>(value);
-      i += 2;
-    } else {
-      out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-    }
-  }
-  return out;
-}
-
 std::vector<Vector> LoadVectors() {
   std::vector<Vector> vectors;
   for (const char* file : {"digests.tsv", "digests_more.tsv"}) {
@@ -60,13 +43,10 @@ std::vector<Vector> LoadVectors() {
       std::getline(fields, hex, '\t');
       if (line.starts_with('#') || !kNumberOf.contains(algorithm)) continue;
       std::string name = algorithm + "_" + (message.empty() ? "empty" : message.substr(0, 24));
-      for (char& c : name) {
-        const bool keep = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        if (!keep) c = '_';
-      }
-      name += "_" + std::to_string(vectors.size());
-      vectors.push_back({name, kNumberOf.at(algorithm), Unescape(message),
-                         std::u16string(hex.begin(), hex.end())});
+      const auto odd = [](char c) { return !std::isalnum(c, std::locale::classic()); };
+      std::replace_if(name.begin(), name.end(), odd, '_');
+      vectors.push_back({name + "_" + std::to_string(vectors.size()), kNumberOf.at(algorithm),
+                         message, std::u16string(hex.begin(), hex.end())});
     }
   }
   return vectors;
@@ -91,20 +71,20 @@ class PublishedVector : public testing::TestWithParam<Vector> {};
 
 TEST_P(PublishedVector, ThroughEntryPointAndWrapper) {
   const Vector& v = GetParam();
+  // Messages are read literally: a row with an escape would hash the wrong bytes.
+  ASSERT_EQ(v.message.find('\\'), std::string::npos);
   EXPECT_EQ(HashText(v.algorithm, BytesOf(v.message)), v.digest);
   // The same message cut from a longer zero-terminated buffer, by length and by terminator.
   const std::string buffer = v.message + '\0' + "tail";
   EXPECT_EQ(Call(v.algorithm, buffer.c_str(), static_cast<int>(v.message.size())), v.digest);
-  if (v.message.find('\0') == std::string::npos) {
-    EXPECT_EQ(Call(v.algorithm, buffer.c_str(), -1), v.digest);
-    // A zero byte counted by the length is hashed. (Leading zeros do not move a CRC that
-    // starts at 0, so the empty message proves nothing there.)
-    if (!v.message.empty()) {
-      EXPECT_NE(Call(v.algorithm, buffer.c_str(), static_cast<int>(v.message.size()) + 1),
-                v.digest);
-    }
-    EXPECT_NE(HashText(v.algorithm, BytesOf(buffer)), v.digest);
+  EXPECT_EQ(Call(v.algorithm, buffer.c_str(), -1), v.digest);
+  // A zero byte counted by the length is hashed. (Leading zeros do not move a CRC that starts
+  // at 0, so the empty message proves nothing there.)
+  if (!v.message.empty()) {
+    EXPECT_NE(Call(v.algorithm, buffer.c_str(), static_cast<int>(v.message.size()) + 1),
+              v.digest);
   }
+  EXPECT_NE(HashText(v.algorithm, BytesOf(buffer)), v.digest);
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, PublishedVector, testing::ValuesIn(Vectors()),
