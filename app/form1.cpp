@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base64tab.h"
+#include "hashtab.h"
 #include "tabcontrol.h"
 
 // The pictures are compiled into the static app library, whose resource registration the
@@ -401,6 +402,7 @@ Form1::Form1() {
   builder.ApplyOrder(tabs->Tabs());
 
   new Base64Tab(*this, objBase64);
+  new HashTab(*this);
 }
 
 Form1::~Form1() = default;
