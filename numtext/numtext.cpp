@@ -77,8 +77,12 @@ struct DecimalParts {
     std::string text;
     text.reserve(integer.size() + fraction.size() + 24);
     if (negative) text += '-';
-    text += integer.empty() ? std::string("0") : integer;
-    if (!fraction.empty()) text += '.' + fraction;
+    if (integer.empty()) text += '0';
+    text += integer;
+    if (!fraction.empty()) {
+      text += '.';
+      text += fraction;
+    }
     char exponentText[24];
     const auto written = std::to_chars(exponentText, exponentText + sizeof exponentText, exponent);
     text += 'e';
@@ -256,7 +260,8 @@ std::optional<std::int32_t> RoundToLong(double value) {
   // Checked before any conversion: casting an out-of-range float to an integer is undefined.
   if (!(value >= -2147483648.5 && value <= 2147483647.5)) return std::nullopt;
   const double floor = std::floor(value);
-  const double fraction = value - floor;  // exact at these magnitudes
+  // Exact but for tiny negative values, where an inexact 0.5 or more still rounds to 0.
+  const double fraction = value - floor;
   auto result = static_cast<std::int64_t>(floor);
   if (fraction > 0.5 || (fraction == 0.5 && (result & 1) != 0)) ++result;
   if (result > 2147483647) return std::nullopt;  // 2147483647.5 rounds to even, past the top
