@@ -19,7 +19,9 @@
 #include <utility>
 #include <vector>
 
+#include "asciitab.h"
 #include "base64tab.h"
+#include "conversiontab.h"
 #include "hashtab.h"
 #include "tabcontrol.h"
 
@@ -403,6 +405,8 @@ Form1::Form1() {
 
   new Base64Tab(*this, objBase64);
   new HashTab(*this);
+  new AsciiTab(*this);
+  new ConversionTab(*this);
 }
 
 Form1::~Form1() = default;
