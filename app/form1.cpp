@@ -90,8 +90,10 @@ class Builder {
     return label;
   }
 
-  QLineEdit* LineBox(QWidget* parent, const char* name, QRect at, int order) {
+  QLineEdit* LineBox(QWidget* parent, const char* name, QRect at, int order,
+                     const QString& accessibleName) {
     auto* box = new QLineEdit(parent);
+    box->setAccessibleName(accessibleName);
     // No length limit: Qt would silently cut a paste at 32,767 characters.
     box->setMaxLength(std::numeric_limits<int>::max());
     Place(box, name, at);
@@ -99,8 +101,10 @@ class Builder {
     return box;
   }
 
-  QPlainTextEdit* TextBox(QWidget* parent, const char* name, QRect at, int order) {
+  QPlainTextEdit* TextBox(QWidget* parent, const char* name, QRect at, int order,
+                          const QString& accessibleName) {
     auto* box = new QPlainTextEdit(parent);
+    box->setAccessibleName(accessibleName);
     // Qt's default wrap mode lays out a long word in quadratic time (minutes for one line of
     // a megabyte of Base64); wrapping anywhere is linear and still breaks words that are too long.
     box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -162,21 +166,23 @@ void BuildBase64Page(Builder& b, QWidget* page) {
   auto* encoding = b.Frame(page, "Frame1", QStringLiteral("Encoding:"), Twips(120, 120, 9855, 2775));
   b.Label(encoding, "Label1", QStringLiteral("Input:"), 120, 240);
   b.Label(encoding, "Label2", QStringLiteral("Output:"), 5040, 240);
-  b.TextBox(encoding, "txtB64eIN", Twips(120, 480, 4695, 2175), 5);
-  b.TextBox(encoding, "txtB64eOUT", Twips(5040, 480, 4695, 2175), 6);
+  b.TextBox(encoding, "txtB64eIN", Twips(120, 480, 4695, 2175), 5, QStringLiteral("Encoding: Input"));
+  b.TextBox(encoding, "txtB64eOUT", Twips(5040, 480, 4695, 2175), 6,
+            QStringLiteral("Encoding: Output"));
 
   auto* decoding = b.Frame(page, "Frame2", QStringLiteral("Decoding:"), Twips(120, 3120, 9855, 2775));
   b.Label(decoding, "Label3", QStringLiteral("Input:"), 120, 240);
   b.Label(decoding, "Label4", QStringLiteral("Output:"), 5040, 240);
-  b.TextBox(decoding, "txtB64dIN", Twips(120, 480, 4695, 2175), 7);
-  b.TextBox(decoding, "txtB64dOUT", Twips(5040, 480, 4695, 2175), 8);
+  b.TextBox(decoding, "txtB64dIN", Twips(120, 480, 4695, 2175), 7, QStringLiteral("Decoding: Input"));
+  b.TextBox(decoding, "txtB64dOUT", Twips(5040, 480, 4695, 2175), 8,
+            QStringLiteral("Decoding: Output"));
 }
 
 void BuildHashPage(Builder& b, QWidget* page) {
   b.Label(page, "Label5", QStringLiteral("Input:"), 120, 420);
-  b.LineBox(page, "txtHashIn", Twips(120, 660, 9855, 285), 13);
+  b.LineBox(page, "txtHashIn", Twips(120, 660, 9855, 285), 13, QStringLiteral("Hash: Input"));
   b.Label(page, "Label6", QStringLiteral("Result:"), 120, 1140);
-  b.TextBox(page, "txtHashOut", Twips(120, 1380, 9855, 1575), 15);
+  b.TextBox(page, "txtHashOut", Twips(120, 1380, 9855, 1575), 15, QStringLiteral("Hash: Result"));
   auto* types = b.Frame(page, "Frame3", QStringLiteral("Hash Types:"), Twips(120, 3060, 9855, 1815));
 
   struct HashButton {
@@ -205,9 +211,11 @@ void BuildHashPage(Builder& b, QWidget* page) {
 
 void BuildAsciiPage(Builder& b, QWidget* page) {
   b.Label(page, "Label7", QStringLiteral("Input:"), 120, 240);
-  b.LineBox(page, "txtAHDIn", Twips(120, 480, 9855, 285), 30);
+  b.LineBox(page, "txtAHDIn", Twips(120, 480, 9855, 285), 30,
+            QStringLiteral("ASCII - Hex - Decimal: Input"));
   b.Label(page, "Label8", QStringLiteral("Results:"), 120, 960);
-  b.TextBox(page, "txtAHDOut", Twips(120, 1200, 9855, 1575), 32);
+  b.TextBox(page, "txtAHDOut", Twips(120, 1200, 9855, 1575), 32,
+            QStringLiteral("ASCII - Hex - Decimal: Results"));
   auto* conversions =
       b.Frame(page, "Frame4", QStringLiteral("Conversions:"), Twips(120, 2880, 9855, 735));
 
@@ -290,11 +298,18 @@ void BuildConversionPage(Builder& b, QWidget* page) {
   for (const Row& row : kRows) {
     b.Button(page, row.button, QString::fromLatin1(row.caption), Twips(240, row.top, 975, 285),
              row.buttonOrder);
-    b.LineBox(page, row.first, Twips(1440, row.top, 1335, 285), row.firstOrder);
-    if (row.second) b.LineBox(page, row.second, Twips(3000, row.top, 1335, 285), row.secondOrder);
+    const QString op = QString::fromLatin1(row.caption);
+    b.LineBox(page, row.first, Twips(1440, row.top, 1335, 285), row.firstOrder,
+              op + (row.second ? QStringLiteral(" first operand") : QStringLiteral(" operand")));
+    if (row.second) {
+      b.LineBox(page, row.second, Twips(3000, row.top, 1335, 285), row.secondOrder,
+                op + QStringLiteral(" second operand"));
+    }
     b.FixedLabel(page, row.equals, QStringLiteral("="), Twips(4440, row.top, 90, 195));
-    b.LineBox(page, row.decimal, Twips(4800, row.top, 1335, 285), row.decimalOrder);
-    b.LineBox(page, row.hex, Twips(6360, row.top, 1335, 285), row.hexOrder);
+    b.LineBox(page, row.decimal, Twips(4800, row.top, 1335, 285), row.decimalOrder,
+              op + QStringLiteral(" decimal result"));
+    b.LineBox(page, row.hex, Twips(6360, row.top, 1335, 285), row.hexOrder,
+              op + QStringLiteral(" hexadecimal result"));
   }
   b.Button(page, "Command29", QStringLiteral("Clear All"), Twips(8040, 660, 1815, 375), 84);
 
@@ -382,6 +397,7 @@ Form1::Form1() {
   QIcon icon;
   icon.addFile(QStringLiteral(":/calvexa/calvexa-16.png"), QSize(16, 16));
   icon.addFile(QStringLiteral(":/calvexa/calvexa-32.png"), QSize(32, 32));
+  icon.addFile(QStringLiteral(":/calvexa/calvexa.svg"));  // any larger size, e.g. at 2x scale
   setWindowIcon(icon);
   setFont(Sans(8.25));
   // Fixed single border: the layout never changes, so neither does the window's size.

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -146,6 +147,44 @@ TEST(Form1Close, ClosesCleanlyWithoutACodec) {
   form.show();
   EXPECT_TRUE(form.close());
   EXPECT_EQ(form.Codec(), nullptr);
+}
+
+QString AccessibleName(QWidget* widget) {
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+  return face ? face->text(QAccessible::Name) : QString();
+}
+
+// A screen reader names each box by its frame or tab and its label, or its calculator row and
+// role, and each button by its caption.
+TEST_F(Form1Test, EveryBoxAndButtonHasAnAccessibleName) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"txtB64eIN", "Encoding: Input"},
+      {"txtB64dOUT", "Decoding: Output"},
+      {"txtHashOut", "Hash: Result"},
+      {"txtAHDIn", "ASCII - Hex - Decimal: Input"},
+      {"txtAnd1", "AND first operand"},
+      {"txtAnd2", "AND second operand"},
+      {"txtAndRes", "AND decimal result"},
+      {"txtAndResHex", "AND hexadecimal result"},
+      {"txtNot", "NOT operand"},
+      {"txtSHRResHex", "SHR hexadecimal result"},
+  };
+  for (const auto& [name, accessible] : rows) {
+    EXPECT_EQ(AccessibleName(Get<QWidget>(name)), accessible) << name;
+  }
+  QSet<QString> names;
+  QList<QWidget*> boxes;
+  for (auto* box : form.findChildren<QLineEdit*>()) boxes << box;
+  for (auto* box : form.findChildren<QPlainTextEdit*>()) boxes << box;
+  for (QWidget* box : boxes) {
+    const QString name = AccessibleName(box);
+    EXPECT_FALSE(name.isEmpty()) << box->objectName().toStdString();
+    EXPECT_FALSE(names.contains(name)) << name.toStdString();
+    names << name;
+  }
+  for (QPushButton* button : form.findChildren<QPushButton*>()) {
+    EXPECT_EQ(AccessibleName(button), button->text()) << button->objectName().toStdString();
+  }
 }
 
 TEST_F(Form1Test, SingleLineBoxesTakeLongPastesWhole) {
