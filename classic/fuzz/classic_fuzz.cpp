@@ -44,7 +44,7 @@ std::u16string TextOf(const std::string& bytes, bool wide) {
 // Repeats the text up to one of the lengths where a method's limit lies.
 std::u16string ToBoundary(const std::u16string& text, unsigned choice) {
   static constexpr std::size_t kLengths[] = {4095, 4096, 32763, 32764, 32765, 32766, 32767, 32768};
-  const std::size_t length = kLengths[choice % 8];
+  const std::size_t length = kLengths[choice];
   std::u16string tiled;
   if (text.empty()) return tiled;
   while (tiled.size() < length) tiled.append(text);
@@ -121,11 +121,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto difference = input.ConsumeIntegral<std::int16_t>();
   const auto mode = input.ConsumeIntegral<std::uint8_t>();
   const auto hookStop = input.ConsumeIntegral<std::uint8_t>();
+  const auto boundary = input.ConsumeIntegral<std::uint8_t>();
   const std::u16string code =
       TextOf(input.ConsumeRandomLengthString(16), (mode & 1) != 0);
   std::u16string text = TextOf(input.ConsumeRemainingBytesAsString(), (mode & 2) != 0);
-  // Now and then a text at one of the 16-bit limits.
-  if ((mode & 0x1C) == 0) text = ToBoundary(text, mode >> 5);
+  // Now and then (such texts are slow) a text at one of the 16-bit limits.
+  if (boundary >= 0xF0 && boundary < 0xF8) text = ToBoundary(text, boundary - 0xF0u);
 
   clsClassicCrypto crypto;
   CallEverything(crypto, text, code, difference);
