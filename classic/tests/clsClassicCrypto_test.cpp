@@ -98,7 +98,7 @@ struct TextRow {
 
 void PrintTo(const TextRow& row, std::ostream* os) { *os << row.name; }
 
-// Part 6.1: binary text.
+// Binary text.
 
 class Ascii2BinaryRows : public ::testing::TestWithParam<TextRow> {};
 
@@ -175,7 +175,7 @@ TEST(Binary2Ascii, RoundTripUpTo4095Characters) {
   EXPECT_EQ(crypto.Binary2Ascii(crypto.Ascii2Binary(longest + u"x")), u"");
 }
 
-// Part 6.1: hexadecimal text.
+// Hexadecimal text.
 
 class HexEncodeRows : public ::testing::TestWithParam<TextRow> {};
 
@@ -240,7 +240,7 @@ TEST(Hex, RoundTripOfRandomTextsHasNoLengthLimit) {
   EXPECT_EQ(crypto.HexDecode(crypto.HexEncode(large)), large);
 }
 
-// Part 6.2: reversal.
+// Reversal.
 
 TEST(ReverseString, Examples) {
   clsClassicCrypto crypto;
@@ -257,7 +257,7 @@ TEST(ReverseString, LongestAcceptedText) {
   EXPECT_EQ(crypto.ReverseString(Numbered(32768)), u"");
 }
 
-// Part 6.2: Caesar shift.
+// Caesar shift.
 
 struct CaesarRow {
   const char* name;
@@ -329,7 +329,7 @@ TEST(CaesarShift, ShiftBackBy26MinusD) {
   }
 }
 
-// Part 6.3: transposition.
+// Transposition.
 
 class Ascii2TranspositionRows : public ::testing::TestWithParam<TextRow> {};
 
@@ -388,7 +388,7 @@ TEST(Transposition, RoundTripOfRandomTexts) {
   }
 }
 
-// Part 6.4: Pig Latin.
+// Pig Latin.
 
 class Ascii2PigLatinRows : public ::testing::TestWithParam<TextRow> {};
 
@@ -455,7 +455,7 @@ TEST(PigLatin, SpaceLimits) {
   EXPECT_EQ(crypto.Ascii2PigLatin(u"c a" + Repeat(word, 3)), u"cay " + Repeat(word, 3) + u"aay");
 }
 
-// Part 6.5: random substitution cipher.
+// Random substitution cipher.
 
 // The digit of a cipher character by its band, or -1 outside every band.
 int BandDigit(char16_t ch) {
