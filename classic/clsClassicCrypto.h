@@ -7,7 +7,8 @@
 // - Text arguments are left unchanged; only CaesarShift writes back (its Difference).
 // - No method throws. Every method except HexEncode and HexDecode stops at its first failure
 //   and returns the empty text, never a partial result. HexEncode and HexDecode fail on no text;
-//   only running out of memory makes them return the empty text.
+//   only running out of memory (or a result past the buffer's 32-bit length) makes them return
+//   the empty text.
 // - Where a character's code is needed it is its Windows-1252 byte. Methods that assemble their
 //   result in the result buffer (all but Binary2Ascii and the Pig Latin pair) therefore return a
 //   character the code page cannot represent as '?'.
@@ -54,9 +55,10 @@ class clsClassicCrypto {
   std::u16string ReverseString(const std::u16string& Text) noexcept;
 
   // First reduces Difference in place: while above 26 it loses 26 (a negative value stays).
-  // Spaces are copied; a character with an upper-case form only (an upper-case letter) is
-  // shifted and wraps at 'Z', every other character (lower-case letters, digits, symbols) is
-  // shifted and wraps at 'z'. Fails on 32,767 characters or more and on a code shifted below 0.
+  // Spaces are copied; a character that lower-casing changes (an upper-case letter) is shifted
+  // and wraps at 'Z'; every other character (lower-case letters, but also digits and symbols)
+  // is shifted and wraps at 'z'; the title-case digraphs, which change both ways, are dropped.
+  // Fails on 32,767 characters or more and on a code shifted below 0.
   std::u16string CaesarShift(const std::u16string& Text, std::int16_t& Difference) noexcept;
 
   // Interleaves the first half (rounded down) with the second; for an odd length the middle
