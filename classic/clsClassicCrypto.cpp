@@ -189,9 +189,8 @@ void clsClassicCrypto::ResetBuffer() {
   std::vector<std::uint8_t>(static_cast<std::size_t>(BufferSize) + 1, 0).swap(Buffer);
 }
 
-void clsClassicCrypto::AppendToBuffer(std::u16string_view Piece, std::int32_t Count) {
-  const std::int64_t n = Count > 0 ? Count : static_cast<std::int64_t>(Piece.size());
-  if (n > static_cast<std::int64_t>(Piece.size())) throw Failure{};
+void clsClassicCrypto::AppendToBuffer(std::u16string_view Piece) {
+  const std::int64_t n = static_cast<std::int64_t>(Piece.size());
   const std::int32_t needed = Int32(std::int64_t{BufferLength} + n);
   if (needed > BufferSize) {
     // The capacity grows in steps of 1024 until the piece fits, as it always has. The storage

@@ -98,7 +98,7 @@ class clsClassicCrypto {
 
  private:
   void ResetBuffer();
-  void AppendToBuffer(std::u16string_view Piece, std::int32_t Count = 0);
+  void AppendToBuffer(std::u16string_view Piece);
   std::u16string BufferText() const;
   std::u16string CodeShift(const std::u16string& EncryptCode) noexcept;
 
