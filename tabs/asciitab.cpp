@@ -2,9 +2,9 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 #include "boxtext.h"
+#include "clicks.h"
 #include "numtext.h"
 #include "separators.h"
 
@@ -14,14 +14,12 @@ AsciiTab::AsciiTab(QWidget& form)
     : QObject(&form),
       txtAHDIn(form.findChild<QLineEdit*>("txtAHDIn")),
       txtAHDOut(form.findChild<QPlainTextEdit*>("txtAHDOut")) {
-  const std::pair<const char*, void (AsciiTab::*)()> handlers[] = {
+  const ClickHandler<AsciiTab> handlers[] = {
       {"Command13", &AsciiTab::Command13_Click}, {"Command14", &AsciiTab::Command14_Click},
       {"Command15", &AsciiTab::Command15_Click}, {"Command16", &AsciiTab::Command16_Click},
       {"Command17", &AsciiTab::Command17_Click}, {"Command18", &AsciiTab::Command18_Click},
   };
-  for (const auto& [name, handler] : handlers) {
-    connect(form.findChild<QPushButton*>(name), &QPushButton::clicked, this, handler);
-  }
+  ConnectClicks(form, this, handlers);
 }
 
 template <typename Convert>

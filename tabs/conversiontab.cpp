@@ -2,9 +2,9 @@
 
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 
 #include "boxtext.h"
+#include "clicks.h"
 #include "separators.h"
 
 namespace calvexa {
@@ -36,15 +36,13 @@ ConversionTab::ConversionTab(QWidget& window)
     allBoxes.insert(allBoxes.end(), {row->first, row->second, row->decimal, row->hex});
   }
 
-  const std::pair<const char*, void (ConversionTab::*)()> handlers[] = {
+  const ClickHandler<ConversionTab> handlers[] = {
       {"Command23", &ConversionTab::Command23_Click}, {"Command24", &ConversionTab::Command24_Click},
       {"Command25", &ConversionTab::Command25_Click}, {"Command26", &ConversionTab::Command26_Click},
       {"Command27", &ConversionTab::Command27_Click}, {"Command28", &ConversionTab::Command28_Click},
       {"Command29", &ConversionTab::Command29_Click},
   };
-  for (const auto& [name, handler] : handlers) {
-    connect(form.findChild<QPushButton*>(name), &QPushButton::clicked, this, handler);
-  }
+  ConnectClicks(form, this, handlers);
 }
 
 template <typename Operate>

@@ -2,9 +2,9 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 #include "boxtext.h"
+#include "clicks.h"
 #include "codepage.h"
 #include "quickhash.h"
 
@@ -14,7 +14,7 @@ HashTab::HashTab(QWidget& form)
     : QObject(&form),
       txtHashIn(form.findChild<QLineEdit*>("txtHashIn")),
       txtHashOut(form.findChild<QPlainTextEdit*>("txtHashOut")) {
-  const std::pair<const char*, void (HashTab::*)()> handlers[] = {
+  const ClickHandler<HashTab> handlers[] = {
       {"Command1", &HashTab::Command1_Click},   {"Command2", &HashTab::Command2_Click},
       {"Command3", &HashTab::Command3_Click},   {"Command4", &HashTab::Command4_Click},
       {"Command5", &HashTab::Command5_Click},   {"Command6", &HashTab::Command6_Click},
@@ -24,9 +24,7 @@ HashTab::HashTab(QWidget& form)
       {"Command19", &HashTab::Command19_Click}, {"Command20", &HashTab::Command20_Click},
       {"Command21", &HashTab::Command21_Click}, {"Command22", &HashTab::Command22_Click},
   };
-  for (const auto& [name, handler] : handlers) {
-    connect(form.findChild<QPushButton*>(name), &QPushButton::clicked, this, handler);
-  }
+  ConnectClicks(form, this, handlers);
 }
 
 void HashTab::Command1_Click() { ShowHash(kHashMd2); }
