@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
         output = out->toPlainText();
 
         QWidget window;
+        window.setFont(form.font());  // the same font lays out the same lines
         window.resize(674, 426);
         auto* bare = new QPlainTextEdit(&window);
         bare->setGeometry(out->geometry());

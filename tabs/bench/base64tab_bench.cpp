@@ -77,6 +77,7 @@ double TabSeconds(const char* input, const char* output, const QString& text,
 // The same two texts in two bare boxes of the same size and wrap mode.
 double FloorSeconds(const QString& input, const QString& output) {
   QWidget window;
+  window.setFont(calvexa::Form1().font());  // the same font lays out the same lines
   window.resize(674, 426);
   QPlainTextEdit* boxes[2];
   for (int i = 0; i < 2; ++i) {
