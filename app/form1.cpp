@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <malloc.h>
+
 #include <QApplication>
 #include <QScreen>
 #include <QStyleFactory>
@@ -434,6 +436,11 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::Form_Unload(std::int16_t& /*Cancel*/) { objBase64.reset(); }
+
+void KeepFreedMemoryForReuse() {
+  mallopt(M_MMAP_THRESHOLD, 256 << 20);
+  mallopt(M_TRIM_THRESHOLD, 512 << 20);
+}
 
 void UseClassicStyle() {
   if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) {

@@ -8,7 +8,6 @@
 // Everything follows from the seed, so a failure replays exactly:
 //   CALVEXA_MONKEY_SEED=<seed> CALVEXA_MONKEY_ACTIONS=<count> CALVEXA_MONKEY_LOG=1 monkey_test
 // (CALVEXA_MONKEY_LOG=1 prints every action as it starts).
-#include <malloc.h>
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -323,8 +322,7 @@ class MonkeyTest : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     // As the program's own start-up does, so that the figures are the program's.
-    mallopt(M_MMAP_THRESHOLD, 256 << 20);
-    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    KeepFreedMemoryForReuse();
     // A click soon after a double-click at the same spot selects the whole line or text, and
     // "soon" is measured in real time, so a slower build would take other branches and leave
     // other texts. Ending that window at once keeps a run the same in every build.

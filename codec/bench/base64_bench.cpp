@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   };
   // Fresh memory: every result lands in newly mapped pages, whose first touch costs about as
   // much as the encoding itself. Then as the program runs: freed memory stays in the heap for the
-  // next keystroke's result (see app/main.cpp).
+  // next keystroke's result (the settings of KeepFreedMemoryForReuse in app/).
   const Figures fresh = measure();
   mallopt(M_MMAP_THRESHOLD, 256 << 20);
   mallopt(M_TRIM_THRESHOLD, 512 << 20);

@@ -1,7 +1,5 @@
 // How long the "Base 64" tab takes to show a large text, against the floor: two bare text boxes
 // in the same wrap mode showing the same input and output. Offscreen; usage: base64tab_bench [runs]
-#include <malloc.h>
-
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <chrono>
@@ -99,9 +97,7 @@ double FloorSeconds(const QString& input, const QString& output) {
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  // As the program itself runs (app/main.cpp).
-  mallopt(M_MMAP_THRESHOLD, 256 << 20);
-  mallopt(M_TRIM_THRESHOLD, 512 << 20);
+  calvexa::KeepFreedMemoryForReuse();  // as the program itself runs
   QApplication app(argc, argv);
   calvexa::UseClassicStyle();
   const int runs = argc > 1 ? std::atoi(argv[1]) : 2;
