@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-cmake -S . -B build -G Ninja -DCALVEXA_BENCH=OFF
+cmake -S . -B build -G Ninja
 cmake --build build --target calvexa
 exec build/app/calvexa "$@"
