@@ -46,9 +46,9 @@ class clsClassicCrypto {
   std::u16string HexEncode(const std::u16string& Text) noexcept;
 
   // One character per group of eight digits, the number of groups being length / 8 rounded
-  // half to even; characters other than '0'-'9' and positions past the end count 0, any other
-  // digit is weighted like a 1. Fails on a group value above 255 and on 32,764 characters or
-  // more.
+  // half to even; characters other than '0'-'9' and positions past the end count 0, and digits
+  // 2-9 count their value times the position's weight (a '2' weighs double). Fails on a group
+  // value above 255 and on 32,764 characters or more.
   std::u16string Binary2Ascii(const std::u16string& BinaryText) noexcept;
 
   // The characters in reverse order. Fails on more than 32,767 characters.
