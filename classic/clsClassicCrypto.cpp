@@ -212,6 +212,12 @@ std::u16string clsClassicCrypto::BufferText() const {
   return AnsiToText(std::span<const std::uint8_t>(Buffer.data(), static_cast<std::size_t>(BufferLength)));
 }
 
+std::u16string clsClassicCrypto::TakeBufferText() {
+  std::u16string text = BufferText();
+  ResetBuffer();
+  return text;
+}
+
 template <typename Work>
 std::u16string clsClassicCrypto::WithBuffer(Work&& work) noexcept {
   // A call from inside the process-events hook would reset the buffer under the running call.
@@ -248,9 +254,7 @@ std::u16string clsClassicCrypto::Ascii2Binary(const std::u16string& Text) noexce
         }
       }
     });
-    std::u16string result = BufferText();
-    ResetBuffer();
-    return result;
+    return TakeBufferText();
   });
 }
 
@@ -268,9 +272,7 @@ std::u16string clsClassicCrypto::HexDecode(const std::u16string& Text) noexcept 
       }
       AppendToBuffer(One(CharOfCode(value)));
     }
-    std::u16string result = BufferText();
-    ResetBuffer();
-    return result;
+    return TakeBufferText();
   });
 }
 
@@ -283,9 +285,7 @@ std::u16string clsClassicCrypto::HexEncode(const std::u16string& Text) noexcept 
       const char16_t h[2] = {kDigits[code >> 4], kDigits[code & 0xF]};
       AppendToBuffer(std::u16string_view(h, 2));
     }
-    std::u16string result = BufferText();
-    ResetBuffer();
-    return result;
+    return TakeBufferText();
   });
 }
 
@@ -319,9 +319,7 @@ std::u16string clsClassicCrypto::ReverseString(const std::u16string& Text) noexc
     ResetBuffer();
     const std::int16_t n = Int16(static_cast<std::int64_t>(Text.size()));
     For16(n, 1, -1, [&](std::int64_t i) { AppendToBuffer(One(Text[static_cast<std::size_t>(i - 1)])); });
-    std::u16string result = BufferText();
-    ResetBuffer();
-    return result;
+    return TakeBufferText();
   });
 }
 
@@ -348,9 +346,7 @@ std::u16string clsClassicCrypto::CaesarShift(const std::u16string& Text,
         AppendToBuffer(One(CharOfCode(v > 90 ? v - 26 : v)));
       }
     });
-    std::u16string result = BufferText();
-    ResetBuffer();
-    return result;
+    return TakeBufferText();
   });
 }
 
@@ -365,9 +361,7 @@ std::u16string clsClassicCrypto::Ascii2Transposition(const std::u16string& Text)
       AppendToBuffer(One(Text[static_cast<std::size_t>(Int16(i + half) - 1)]));
     });
     if (length % 2 != 0) AppendToBuffer(One(Text[static_cast<std::size_t>(half - 1)]));
-    std::u16string result = BufferText();
-    ResetBuffer();
-    return result;
+    return TakeBufferText();
   });
 }
 
@@ -377,9 +371,7 @@ std::u16string clsClassicCrypto::Transposition2Ascii(const std::u16string& Text)
     const std::int64_t length = static_cast<std::int64_t>(Text.size());
     For16(1, length, 2, [&](std::int64_t i) { AppendToBuffer(One(Text[static_cast<std::size_t>(i - 1)])); });
     For16(2, length, 2, [&](std::int64_t i) { AppendToBuffer(One(Text[static_cast<std::size_t>(i - 1)])); });
-    std::u16string result = BufferText();
-    ResetBuffer();
-    return result;
+    return TakeBufferText();
   });
 }
 
@@ -450,8 +442,7 @@ std::u16string clsClassicCrypto::Ascii2Random(const std::u16string& CustomValue,
                                   static_cast<char16_t>(u'0' + v % 10)};
       AppendToBuffer(std::u16string_view(digits, 3));
     }
-    const std::u16string digitText = BufferText();
-    ResetBuffer();
+    const std::u16string digitText = TakeBufferText();
     CheckCount32(digitText.size());
     for (char16_t digit : digitText) {
       ProcessEvents();
@@ -459,9 +450,7 @@ std::u16string clsClassicCrypto::Ascii2Random(const std::u16string& CustomValue,
       const int r = RoundHalfEven(NextUniform() * 19);
       AppendToBuffer(One(CharOfCode(55 + 20 * d + r)));
     }
-    std::u16string result = BufferText();
-    ResetBuffer();
-    return result;
+    return TakeBufferText();
   });
 }
 
@@ -491,9 +480,7 @@ std::u16string clsClassicCrypto::Random2Ascii(std::u16string CustomValue,
       if (c > 255) throw Failure{};
       AppendToBuffer(One(CharOfCode(c)));
     }
-    std::u16string result = BufferText();
-    ResetBuffer();
-    return result;
+    return TakeBufferText();
   });
 }
 

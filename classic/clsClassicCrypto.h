@@ -100,6 +100,8 @@ class clsClassicCrypto {
   void ResetBuffer();
   void AppendToBuffer(std::u16string_view Piece);
   std::u16string BufferText() const;
+  // The buffer's text, then a reset: the end of every method that builds its result there.
+  std::u16string TakeBufferText();
   std::u16string CodeShift(const std::u16string& EncryptCode) noexcept;
 
   void ProcessEvents();
