@@ -1,0 +1,904 @@
+#include "textbox.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QDrag>
+#include <QFocusEvent>
+#include <QFontMetricsF>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTextLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "textboxaccessible.h"
+
+namespace calvexa {
+namespace {
+
+// Space between a multi-line box's edge and its text, as in Qt's own text documents.
+constexpr double kDocumentMargin = 4;
+// A single-line box's text sits this far inside its frame, as in Qt's line edits.
+constexpr int kLineHorizontalMargin = 2;
+constexpr int kLineVerticalMargin = 1;
+// Tab stops of the shown text; wrapping counts a tab as this wide, so rows never overflow.
+constexpr double kTabStop = 80;
+// How far around the caret the text is shaped to find the next character or word boundary.
+constexpr std::size_t kBoundaryWindow = 256;
+
+QString View(std::u16string_view text) {
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
+
+CharMetrics Measure(const QFontMetricsF& metrics, char32_t ch) {
+  CharMetrics m;
+  m.advance = ch == u'\t' ? kTabStop
+                          : static_cast<float>(metrics.horizontalAdvance(QString::fromUcs4(&ch, 1)));
+  const QChar::Category category = QChar::category(ch);
+  m.joinsPrevious = category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining ||
+                    category == QChar::Mark_Enclosing || ch == 0x200D ||
+                    (ch >= 0xFE00 && ch <= 0xFE0F) || (ch >= 0x1F3FB && ch <= 0x1F3FF) ||
+                    (ch >= 0xE0020 && ch <= 0xE007F) || (ch >= 0xE0100 && ch <= 0xE01EF);
+  return m;
+}
+
+// Text that keys, the keyboard or an input method may type: printable characters and the
+// format characters (joiners, direction marks), never with Ctrl alone.
+bool IsTypable(const QKeyEvent& event) {
+  const QString text = event.text();
+  if (text.isEmpty()) return false;
+  const QChar c = text.at(0);
+  if (c.category() == QChar::Other_Format) return true;
+  const Qt::KeyboardModifiers mods = event.modifiers() & ~Qt::KeypadModifier;
+  if (mods == Qt::ControlModifier || mods == (Qt::ShiftModifier | Qt::ControlModifier)) return false;
+  if (c.isPrint() || c.category() == QChar::Other_PrivateUse) return true;
+  return c.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate();
+}
+
+bool Is(const QKeyEvent& event, Qt::Key key, Qt::KeyboardModifiers mods) {
+  return event.key() == key && (event.modifiers() & ~Qt::KeypadModifier) == mods;
+}
+
+}  // namespace
+
+TextBoxBase::TextBoxBase(bool isMultiLine, QWidget* parent)
+    : QAbstractScrollArea(parent), multiLine(isMultiLine), model(isMultiLine) {
+  InstallTextBoxAccessibility();
+  setAttribute(Qt::WA_InputMethodEnabled);
+  setFocusPolicy(Qt::StrongFocus);
+  setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  setVerticalScrollBarPolicy(multiLine ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setBackgroundRole(QPalette::Base);
+  viewport()->setAutoFillBackground(true);
+  Remeasure();
+}
+
+TextBoxBase::~TextBoxBase() = default;
+
+// ---- Text and edits ----
+
+void TextBoxBase::SetText(std::u16string text) {
+  model.KeepRemovedText(QAccessible::isActive());
+  model.SetText(std::move(text), !multiLine);
+  viewStart = 0;
+  preedit.clear();
+  AfterEdit(true);
+}
+
+QString TextBoxBase::SelectedText() const { return View(model.SelectedText()); }
+
+void TextBoxBase::Select(int anchor, int cursor) {
+  model.Select(static_cast<std::size_t>(std::max(0, anchor)),
+               static_cast<std::size_t>(std::max(0, cursor)));
+  AfterCaretMove();
+}
+
+void TextBoxBase::ReplaceRange(int from, int to, const QString& text) {
+  Select(from, to);
+  InsertTyped(text, TextModel::Edit::Other);
+}
+
+void TextBoxBase::InsertTyped(const QString& text, TextModel::Edit kind) {
+  model.KeepRemovedText(QAccessible::isActive());
+  const auto* chars = reinterpret_cast<const char16_t*>(text.constData());
+  AfterEdit(model.Insert(std::u16string_view(chars, static_cast<std::size_t>(text.size())), kind));
+}
+
+void TextBoxBase::RemoveRange(std::size_t from, std::size_t to, TextModel::Edit kind) {
+  model.KeepRemovedText(QAccessible::isActive());
+  AfterEdit(model.Remove(from, to, kind));
+}
+
+void TextBoxBase::AfterEdit(bool changed) {
+  if (!changed) {
+    AfterCaretMove();
+    return;
+  }
+  goalX = -1;
+  UpdateScrollBar();
+  EnsureCursorVisible();
+  viewport()->update();
+  NotifyTextChange(*this, model.LastChange());
+  emit textChanged();
+}
+
+void TextBoxBase::AfterCaretMove(bool keepGoalX) {
+  if (!keepGoalX) goalX = -1;
+  EnsureCursorVisible();
+  viewport()->update();
+  NotifyCaretMove(*this);
+}
+
+void TextBoxBase::selectAll() {
+  model.Select(0, model.Size());
+  AfterCaretMove();
+  PublishSelection();
+}
+
+void TextBoxBase::clear() { SetText({}); }
+
+void TextBoxBase::undo() {
+  model.KeepRemovedText(QAccessible::isActive());
+  AfterEdit(model.Undo());
+}
+
+void TextBoxBase::redo() {
+  model.KeepRemovedText(QAccessible::isActive());
+  AfterEdit(model.Redo());
+}
+
+void TextBoxBase::copy() const {
+  if (model.HasSelection()) QGuiApplication::clipboard()->setText(ClipboardText());
+}
+
+void TextBoxBase::cut() {
+  if (!model.HasSelection()) return;
+  copy();
+  deleteSelection();
+}
+
+void TextBoxBase::paste() {
+  const QString text = QGuiApplication::clipboard()->text();
+  if (text.isEmpty() && !model.HasSelection()) return;
+  model.EndUndoGroup();
+  InsertTyped(text, TextModel::Edit::Other);
+}
+
+void TextBoxBase::deleteSelection() {
+  if (model.HasSelection()) RemoveRange(model.SelectionStart(), model.SelectionEnd(), TextModel::Edit::Other);
+}
+
+QString TextBoxBase::ClipboardText() const {
+  const std::u16string_view selected = model.SelectedText();
+  if (!multiLine) return View(selected);
+  // Qt's boxes copy every line break as one LF.
+  QString out;
+  out.reserve(static_cast<qsizetype>(selected.size()));
+  for (std::size_t i = 0; i < selected.size(); ++i) {
+    const char16_t c = selected[i];
+    if (c == u'\r' && i + 1 < selected.size() && selected[i + 1] == u'\n') continue;
+    out += IsBreak(c) ? QChar(u'\n') : QChar(c);
+  }
+  return out;
+}
+
+void TextBoxBase::PublishSelection() const {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (model.HasSelection() && clipboard->supportsSelection()) {
+    clipboard->setText(ClipboardText(), QClipboard::Selection);
+  }
+}
+
+void TextBoxBase::InsertFromMimeData(const QMimeData* data) {
+  if (!data || !data->hasText()) return;
+  model.EndUndoGroup();
+  InsertTyped(data->text(), TextModel::Edit::Other);
+}
+
+// ---- Geometry ----
+
+double TextBoxBase::LineHeight() const {
+  const QFontMetricsF metrics(font());
+  return metrics.ascent() + metrics.descent();
+}
+
+QRect TextBoxBase::TextArea() const {
+  const QRect area = viewport()->rect();
+  if (multiLine) {
+    const int m = static_cast<int>(kDocumentMargin);
+    return area.adjusted(m, m, -m, -m);
+  }
+  return area.adjusted(kLineHorizontalMargin, kLineVerticalMargin, -kLineHorizontalMargin,
+                       -kLineVerticalMargin);
+}
+
+int TextBoxBase::FirstRow() const { return multiLine ? verticalScrollBar()->value() : 0; }
+
+int TextBoxBase::VisibleRows() const {
+  if (!multiLine) return 1;
+  return std::max(1, static_cast<int>(std::floor(TextArea().height() / LineHeight())));
+}
+
+std::size_t TextBoxBase::RowCount() const { return model.RowCount(); }
+
+TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
+  Row out;
+  const QRect area = TextArea();
+  if (multiLine) {
+    out.start = model.RowStart(row);
+    out.end = model.RowEnd(row);
+    out.origin = QPointF(area.left(), area.top() + (static_cast<double>(row) - FirstRow()) * LineHeight());
+  } else {
+    // Only the characters in view are laid out, however long the line is.
+    out.start = viewStart;
+    out.end = const_cast<TextModel&>(model).FitAfter(viewStart, static_cast<float>(area.width()));
+    const double y = area.top() + (area.height() - LineHeight() + 1) / 2;
+    out.origin = QPointF(area.left(), std::floor(y));
+  }
+  return out;
+}
+
+std::unique_ptr<QTextLayout> TextBoxBase::Layout(const Row& row, bool withPreedit) const {
+  auto layout = std::make_unique<QTextLayout>(
+      View(std::u16string_view(model.Text()).substr(row.start, row.end - row.start)), font(),
+      viewport());
+  QTextOption option;
+  option.setWrapMode(QTextOption::NoWrap);
+  option.setTabStopDistance(kTabStop);
+  layout->setTextOption(option);
+  const std::size_t cursor = model.Cursor();
+  if (withPreedit && !preedit.isEmpty() && cursor >= row.start && cursor <= row.end) {
+    layout->setPreeditArea(static_cast<int>(cursor - row.start), preedit);
+  }
+  layout->beginLayout();
+  QTextLine line = layout->createLine();
+  if (line.isValid()) {
+    line.setLineWidth(TextArea().width());
+    line.setPosition(QPointF(0, 0));
+  }
+  layout->endLayout();
+  return layout;
+}
+
+std::size_t TextBoxBase::CaretRow() const { return multiLine ? model.RowOf(model.Cursor()) : 0; }
+
+std::size_t TextBoxBase::HitTest(const QPoint& point) const {
+  std::size_t row = 0;
+  if (multiLine) {
+    const double offset = std::floor((point.y() - TextArea().top()) / LineHeight());
+    const double wanted = std::clamp(FirstRow() + offset, 0.0, static_cast<double>(RowCount() - 1));
+    row = static_cast<std::size_t>(wanted);
+  }
+  const Row r = RowAt(row);
+  const auto layout = Layout(r, false);
+  const QTextLine line = layout->lineAt(0);
+  const int at = line.isValid() ? line.xToCursor(point.x() - r.origin.x()) : 0;
+  return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), r.end), false);
+}
+
+QRectF TextBoxBase::CaretRect() const {
+  const Row r = RowAt(CaretRow());
+  const auto layout = Layout(r, true);
+  const QTextLine line = layout->lineAt(0);
+  int at = static_cast<int>(model.Cursor() - std::min(model.Cursor(), r.start));
+  if (!preedit.isEmpty()) at += preeditCursor;
+  const double x = line.isValid() ? line.cursorToX(at) : 0;
+  return QRectF(r.origin.x() + x, r.origin.y(), 1, LineHeight());
+}
+
+QRect TextBoxBase::CursorRect() const {
+  return CaretRect().toAlignedRect().translated(viewport()->pos());
+}
+
+int TextBoxBase::PositionAt(const QPoint& point) const {
+  return static_cast<int>(HitTest(point - viewport()->pos()));
+}
+
+QRect TextBoxBase::CharacterRect(int position) const {
+  if (position < 0 || static_cast<std::size_t>(position) >= model.Size()) return {};
+  const auto at = static_cast<std::size_t>(position);
+  const std::size_t row = multiLine ? model.RowOf(at) : 0;
+  if (multiLine && (static_cast<int>(row) < FirstRow() || static_cast<int>(row) > FirstRow() + VisibleRows())) return {};
+  const Row r = RowAt(row);
+  if (at < r.start || at >= r.end) return {};
+  const auto layout = Layout(r, false);
+  const QTextLine line = layout->lineAt(0);
+  const double left = line.cursorToX(static_cast<int>(at - r.start));
+  const double right = line.cursorToX(static_cast<int>(model.NextChar(at) - r.start));
+  return QRectF(r.origin.x() + std::min(left, right), r.origin.y(), std::abs(right - left), LineHeight())
+      .toAlignedRect()
+      .translated(viewport()->pos());
+}
+
+void TextBoxBase::Remeasure() {
+  const QFontMetricsF metrics(font(), viewport());
+  const float width = multiLine ? static_cast<float>(std::max(1, TextArea().width())) : 0.0f;
+  model.SetWrap(width, [metrics](char32_t ch) { return Measure(metrics, ch); });
+  UpdateScrollBar();
+  EnsureCursorVisible();
+  viewport()->update();
+}
+
+void TextBoxBase::UpdateScrollBar() {
+  if (!multiLine) return;
+  QScrollBar* bar = verticalScrollBar();
+  const int visible = VisibleRows();
+  bar->setRange(0, std::max(0, static_cast<int>(RowCount()) - visible));
+  bar->setPageStep(visible);
+  bar->setSingleStep(1);
+}
+
+void TextBoxBase::EnsureCursorVisible() {
+  if (multiLine) {
+    const int row = static_cast<int>(CaretRow());
+    QScrollBar* bar = verticalScrollBar();
+    if (row < bar->value()) bar->setValue(row);
+    else if (row >= bar->value() + VisibleRows()) bar->setValue(row - VisibleRows() + 1);
+    return;
+  }
+  // Sideways: the caret stays inside the box, and no space is left empty at the right while
+  // text is hidden at the left.
+  const float room = static_cast<float>(std::max(1, TextArea().width() - 1));
+  const std::size_t cursor = model.Cursor();
+  viewStart = std::min(viewStart, model.Size());
+  if (cursor < viewStart) viewStart = cursor;
+  viewStart = std::max(viewStart, model.FitBefore(cursor, room));
+  viewStart = std::min(viewStart, model.FitBefore(model.Size(), room));
+}
+
+void TextBoxBase::scrollContentsBy(int, int) { viewport()->update(); }
+
+void TextBoxBase::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  Remeasure();
+}
+
+void TextBoxBase::changeEvent(QEvent* event) {
+  QAbstractScrollArea::changeEvent(event);
+  if (event->type() == QEvent::FontChange) Remeasure();
+  if (event->type() == QEvent::PaletteChange || event->type() == QEvent::EnabledChange ||
+      event->type() == QEvent::ActivationChange) {
+    viewport()->update();
+  }
+}
+
+// ---- Painting ----
+
+void TextBoxBase::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  const QPalette::ColorGroup group = !isEnabled()        ? QPalette::Disabled
+                                     : isActiveWindow()  ? QPalette::Active
+                                                         : QPalette::Inactive;
+  const QPalette& colours = palette();
+  painter.setPen(colours.color(group, QPalette::Text));
+  painter.setClipRect(multiLine ? viewport()->rect() : TextArea().adjusted(0, -1, 1, 1));
+
+  QTextCharFormat selected;
+  selected.setBackground(colours.brush(group, QPalette::Highlight));
+  selected.setForeground(colours.brush(group, QPalette::HighlightedText));
+  const std::size_t selStart = model.SelectionStart(), selEnd = model.SelectionEnd();
+  const std::size_t cursor = model.Cursor();
+  const std::size_t caretRow = CaretRow();
+  const bool showCaret = hasFocus() && isEnabled();
+
+  const std::size_t first = static_cast<std::size_t>(FirstRow());
+  const std::size_t last = multiLine ? std::min(RowCount(), first + VisibleRows() + 1) : 1;
+  for (std::size_t row = first; row < last; ++row) {
+    const Row r = RowAt(row);
+    const bool caretHere = row == caretRow;
+    const auto layout = Layout(r, caretHere);
+    QList<QTextLayout::FormatRange> ranges;
+    if (selStart < selEnd && selStart <= r.end && selEnd > r.start) {
+      const std::size_t from = std::max(selStart, r.start), to = std::min(selEnd, r.end);
+      int offset = 0;
+      if (caretHere && !preedit.isEmpty() && cursor <= from) offset = static_cast<int>(preedit.size());
+      if (to > from) {
+        ranges.append({static_cast<int>(from - r.start) + offset, static_cast<int>(to - from), selected});
+      }
+      // A selected line break shows as a space's width of highlight after the row's text.
+      if (multiLine && selEnd > r.end && r.end < model.Size() && IsBreak(model.Text()[r.end])) {
+        const QTextLine line = layout->lineAt(0);
+        const double x = r.origin.x() + line.naturalTextWidth();
+        painter.fillRect(QRectF(x, r.origin.y(), QFontMetricsF(font()).horizontalAdvance(u' '), LineHeight()),
+                         selected.background());
+      }
+    }
+    layout->draw(&painter, r.origin, ranges);
+    if (caretHere && showCaret) {
+      int at = static_cast<int>(cursor - std::min(cursor, r.start));
+      if (!preedit.isEmpty()) at += preeditCursor;
+      layout->drawCursor(&painter, r.origin, at, 1);
+    }
+    if (dropPosition >= 0 && static_cast<std::size_t>(dropPosition) >= r.start &&
+        static_cast<std::size_t>(dropPosition) <= r.end &&
+        (multiLine ? model.RowOf(static_cast<std::size_t>(dropPosition)) == row : true)) {
+      layout->drawCursor(&painter, r.origin, dropPosition - static_cast<int>(r.start), 1);
+    }
+  }
+}
+
+// ---- Keys ----
+
+bool TextBoxBase::event(QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (IsOwnKey(*key)) {
+      key->accept();
+      return true;
+    }
+  }
+  return QAbstractScrollArea::event(event);
+}
+
+namespace {
+
+struct MoveBinding {
+  QKeySequence::StandardKey key;
+  int move;  // TextBoxBase::Move, as int to keep the enum private
+  bool forward;
+  bool select;
+};
+
+}  // namespace
+
+// The caret movements, each with its Shift twin that stretches the selection.
+static const MoveBinding kMoves[] = {
+    {QKeySequence::MoveToNextChar, 0, true, false},
+    {QKeySequence::SelectNextChar, 0, true, true},
+    {QKeySequence::MoveToPreviousChar, 0, false, false},
+    {QKeySequence::SelectPreviousChar, 0, false, true},
+    {QKeySequence::MoveToNextWord, 1, true, false},
+    {QKeySequence::SelectNextWord, 1, true, true},
+    {QKeySequence::MoveToPreviousWord, 1, false, false},
+    {QKeySequence::SelectPreviousWord, 1, false, true},
+    {QKeySequence::MoveToStartOfLine, 2, false, false},
+    {QKeySequence::SelectStartOfLine, 2, false, true},
+    {QKeySequence::MoveToEndOfLine, 3, true, false},
+    {QKeySequence::SelectEndOfLine, 3, true, true},
+    {QKeySequence::MoveToStartOfDocument, 4, false, false},
+    {QKeySequence::SelectStartOfDocument, 4, false, true},
+    {QKeySequence::MoveToEndOfDocument, 5, true, false},
+    {QKeySequence::SelectEndOfDocument, 5, true, true},
+    {QKeySequence::MoveToPreviousLine, 6, false, false},
+    {QKeySequence::SelectPreviousLine, 6, false, true},
+    {QKeySequence::MoveToNextLine, 7, true, false},
+    {QKeySequence::SelectNextLine, 7, true, true},
+    {QKeySequence::MoveToPreviousPage, 8, false, false},
+    {QKeySequence::SelectPreviousPage, 8, false, true},
+    {QKeySequence::MoveToNextPage, 9, true, false},
+    {QKeySequence::SelectNextPage, 9, true, true},
+};
+
+bool TextBoxBase::IsOwnKey(const QKeyEvent& event) const {
+  if (IsTypable(event)) return true;
+  for (const MoveBinding& binding : kMoves) {
+    if (event.matches(binding.key)) return multiLine || binding.move < 6;
+  }
+  for (const auto key : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
+                         QKeySequence::Undo, QKeySequence::Redo, QKeySequence::SelectAll,
+                         QKeySequence::Delete, QKeySequence::DeleteStartOfWord,
+                         QKeySequence::DeleteEndOfWord}) {
+    if (event.matches(key)) return true;
+  }
+  return event.key() == Qt::Key_Backspace || Is(event, Qt::Key_Insert, Qt::ControlModifier) ||
+         Is(event, Qt::Key_Insert, Qt::ShiftModifier) || Is(event, Qt::Key_Delete, Qt::ShiftModifier);
+}
+
+void TextBoxBase::keyPressEvent(QKeyEvent* event) {
+  if (MoveKey(event) || EditKey(event)) {
+    event->accept();
+    return;
+  }
+  if (IsTypable(*event)) {
+    InsertTyped(event->text(), TextModel::Edit::Typing);
+    event->accept();
+    return;
+  }
+  event->ignore();
+}
+
+bool TextBoxBase::MoveKey(QKeyEvent* event) {
+  for (const MoveBinding& binding : kMoves) {
+    if (!event->matches(binding.key)) continue;
+    const auto move = static_cast<Move>(binding.move);
+    if (!multiLine && binding.move >= 6) return false;  // Up, Down and the page keys pass on
+    model.EndUndoGroup();
+    std::size_t target;
+    if (move == Move::Char && !binding.select && model.HasSelection() && multiLine) {
+      // A multi-line box drops the selection at its edge, as Qt's text edits do.
+      target = binding.forward ? model.SelectionEnd() : model.SelectionStart();
+    } else {
+      target = Target(move, binding.forward);
+    }
+    model.SetCursor(target, binding.select);
+    const bool vertical = move == Move::RowUp || move == Move::RowDown || move == Move::PageUp ||
+                          move == Move::PageDown;
+    AfterCaretMove(vertical);
+    if (binding.select) PublishSelection();
+    return true;
+  }
+  return false;
+}
+
+bool TextBoxBase::EditKey(QKeyEvent* event) {
+  using Edit = TextModel::Edit;
+  if (event->matches(QKeySequence::SelectAll)) {
+    selectAll();
+  } else if (event->matches(QKeySequence::Copy) || Is(*event, Qt::Key_Insert, Qt::ControlModifier)) {
+    copy();
+  } else if (event->matches(QKeySequence::Cut) || Is(*event, Qt::Key_Delete, Qt::ShiftModifier)) {
+    cut();
+  } else if (event->matches(QKeySequence::Paste) || Is(*event, Qt::Key_Insert, Qt::ShiftModifier)) {
+    paste();
+  } else if (event->matches(QKeySequence::Undo)) {
+    undo();
+  } else if (event->matches(QKeySequence::Redo)) {
+    redo();
+  } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
+    if (model.HasSelection()) deleteSelection();
+    else RemoveRange(Boundary(model.Cursor(), false, true), model.Cursor(), Edit::Other);
+  } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
+    if (model.HasSelection()) deleteSelection();
+    else RemoveRange(model.Cursor(), Boundary(model.Cursor(), true, true), Edit::Other);
+  } else if (event->key() == Qt::Key_Backspace &&
+             !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    if (model.HasSelection()) deleteSelection();
+    // One character back, not a whole cluster: Backspace takes an accent off its letter.
+    else RemoveRange(model.PreviousChar(model.Cursor()), model.Cursor(), Edit::DeleteBackward);
+  } else if (event->matches(QKeySequence::Delete)) {
+    if (model.HasSelection()) deleteSelection();
+    else RemoveRange(model.Cursor(), Boundary(model.Cursor(), true, false), Edit::DeleteForward);
+  } else if (multiLine && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+             !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    InsertTyped(QStringLiteral("\r\n"), Edit::Typing);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::size_t TextBoxBase::Target(Move move, bool forward) const {
+  const std::size_t cursor = model.Cursor();
+  switch (move) {
+    case Move::Char:
+      return Boundary(cursor, forward, false);
+    case Move::Word:
+      return Boundary(cursor, forward, true);
+    case Move::RowStart:
+      return multiLine ? model.RowStart(CaretRow()) : 0;
+    case Move::RowEnd:
+      return multiLine ? model.RowEnd(CaretRow()) : model.Size();
+    case Move::TextStart:
+      return 0;
+    case Move::TextEnd:
+      return model.Size();
+    case Move::RowUp:
+    case Move::RowDown:
+    case Move::PageUp:
+    case Move::PageDown: {
+      const bool page = move == Move::PageUp || move == Move::PageDown;
+      const long step = page ? VisibleRows() : 1;
+      const long row = static_cast<long>(CaretRow()) + (forward ? step : -step);
+      if (!page && (row < 0 || row >= static_cast<long>(RowCount()))) return cursor;
+      const auto target = static_cast<std::size_t>(std::clamp(row, 0L, static_cast<long>(RowCount()) - 1));
+      if (goalX < 0) const_cast<TextBoxBase*>(this)->goalX = CaretRect().left();
+      if (page) {
+        QScrollBar* bar = verticalScrollBar();
+        bar->setValue(bar->value() + static_cast<int>(forward ? step : -step));
+      }
+      const Row r = RowAt(target);
+      const auto layout = Layout(r, false);
+      const int at = layout->lineAt(0).xToCursor(goalX - r.origin.x());
+      return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), r.end), false);
+    }
+  }
+  return cursor;
+}
+
+std::size_t TextBoxBase::Boundary(std::size_t position, bool forward, bool words) const {
+  const std::u16string& text = model.Text();
+  position = model.Snap(position, false);
+  // Across a line break, one step is the break itself.
+  if (multiLine) {
+    if (forward && position < text.size() && IsBreak(text[position])) return model.NextChar(position);
+    if (!forward && position > 0 && IsBreak(text[position - 1])) return model.PreviousChar(position);
+  }
+  // Shape only the neighbourhood of the caret, up to the line's ends.
+  std::size_t from = position > kBoundaryWindow ? position - kBoundaryWindow : 0;
+  std::size_t to = std::min(text.size(), position + kBoundaryWindow);
+  if (multiLine) {
+    for (std::size_t i = position; i > from; --i) {
+      if (IsBreak(text[i - 1])) {
+        from = i;
+        break;
+      }
+    }
+    for (std::size_t i = position; i < to; ++i) {
+      if (IsBreak(text[i])) {
+        to = i;
+        break;
+      }
+    }
+  }
+  from = model.Snap(from, true);
+  to = model.Snap(to, false);
+  QTextLayout layout(View(std::u16string_view(text).substr(from, to - from)), font());
+  layout.beginLayout();
+  layout.endLayout();
+  const int at = static_cast<int>(position - from);
+  const QTextLayout::CursorMode mode = words ? QTextLayout::SkipWords : QTextLayout::SkipCharacters;
+  const int next = forward ? layout.nextCursorPosition(at, mode) : layout.previousCursorPosition(at, mode);
+  return model.Snap(from + static_cast<std::size_t>(std::max(0, next)), forward);
+}
+
+std::pair<std::size_t, std::size_t> TextBoxBase::WordAt(std::size_t position) const {
+  const std::size_t end = Boundary(position, true, true);
+  const std::size_t start = Boundary(std::min(end, model.Size()), false, true);
+  if (start <= position && position < end) {
+    // SkipWords stops after the spaces that follow a word; a double click takes the word alone.
+    std::size_t wordEnd = start;
+    const std::u16string& text = model.Text();
+    while (wordEnd < end && !QChar::isSpace(text[wordEnd]) && !IsBreak(text[wordEnd])) ++wordEnd;
+    if (position < wordEnd) return {start, wordEnd};
+  }
+  return {position, model.NextChar(position)};
+}
+
+// ---- Mouse, menu, focus ----
+
+void TextBoxBase::mousePressEvent(QMouseEvent* event) {
+  const QPoint point = event->position().toPoint();
+  if (event->button() == Qt::MiddleButton) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard->supportsSelection()) return;
+    model.SetCursor(HitTest(point), false);
+    const QString text = clipboard->text(QClipboard::Selection);
+    model.EndUndoGroup();
+    InsertTyped(text, TextModel::Edit::Other);
+    return;
+  }
+  if (event->button() != Qt::LeftButton) return;
+  model.EndUndoGroup();
+  const std::size_t at = HitTest(point);
+  pressPoint = point;
+  const bool shift = event->modifiers() & Qt::ShiftModifier;
+  if (!shift && model.HasSelection() && at >= model.SelectionStart() && at < model.SelectionEnd()) {
+    pressedInSelection = true;  // a drag may start from here
+    return;
+  }
+  model.SetCursor(at, shift);
+  selecting = true;
+  AfterCaretMove();
+}
+
+void TextBoxBase::mouseMoveEvent(QMouseEvent* event) {
+  if (!(event->buttons() & Qt::LeftButton)) return;
+  const QPoint point = event->position().toPoint();
+  if (pressedInSelection) {
+    if ((point - pressPoint).manhattanLength() >= QApplication::startDragDistance()) {
+      pressedInSelection = false;
+      StartDrag();
+    }
+    return;
+  }
+  if (!selecting) return;
+  model.SetCursor(HitTest(point), true);
+  AfterCaretMove();
+}
+
+void TextBoxBase::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  if (pressedInSelection) {
+    model.SetCursor(HitTest(event->position().toPoint()), false);
+    AfterCaretMove();
+  }
+  pressedInSelection = false;
+  if (selecting) PublishSelection();
+  selecting = false;
+}
+
+void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const auto [start, end] = WordAt(HitTest(event->position().toPoint()));
+  model.Select(start, end);
+  selecting = false;
+  pressedInSelection = false;
+  AfterCaretMove();
+  PublishSelection();
+}
+
+void TextBoxBase::StartDrag() {
+  const std::size_t start = model.SelectionStart(), end = model.SelectionEnd();
+  auto* data = new QMimeData;
+  data->setText(ClipboardText());
+  auto* drag = new QDrag(this);
+  drag->setMimeData(data);
+  const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+  // A move into another widget takes the text away from here; a move within this box was
+  // done by the drop itself.
+  if (action == Qt::MoveAction && drag->target() != this && drag->target() != viewport()) {
+    model.EndUndoGroup();
+    RemoveRange(start, end, TextModel::Edit::Other);
+  }
+}
+
+QMenu* TextBoxBase::CreateStandardContextMenu() {
+  auto* menu = new QMenu(this);
+  const auto add = [&](const char* name, const QString& text, QKeySequence::StandardKey key,
+                       bool enabled, auto slot) {
+    QString caption = text;
+    if (key != QKeySequence::UnknownKey) {
+      caption += QLatin1Char('\t') + QKeySequence(key).toString(QKeySequence::NativeText);
+    }
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setEnabled(enabled);
+    connect(action, &QAction::triggered, this, [this, slot] { (this->*slot)(); });
+  };
+  const bool selection = model.HasSelection();
+  add("edit-undo", tr("&Undo"), QKeySequence::Undo, model.CanUndo(), &TextBoxBase::undo);
+  add("edit-redo", tr("&Redo"), QKeySequence::Redo, model.CanRedo(), &TextBoxBase::redo);
+  menu->addSeparator();
+  add("edit-cut", tr("Cu&t"), QKeySequence::Cut, selection, &TextBoxBase::cut);
+  add("edit-copy", tr("&Copy"), QKeySequence::Copy, selection, &TextBoxBase::copy);
+  add("edit-paste", tr("&Paste"), QKeySequence::Paste,
+      !QGuiApplication::clipboard()->text().isEmpty(), &TextBoxBase::paste);
+  add("edit-delete", tr("Delete"), QKeySequence::UnknownKey, selection, &TextBoxBase::deleteSelection);
+  menu->addSeparator();
+  const bool allSelected = model.SelectionStart() == 0 && model.SelectionEnd() == model.Size();
+  add("select-all", tr("Select All"), QKeySequence::SelectAll,
+      model.Size() > 0 && (multiLine || !allSelected), &TextBoxBase::selectAll);
+  return menu;
+}
+
+void TextBoxBase::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = CreateStandardContextMenu();
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(event->globalPos());
+}
+
+void TextBoxBase::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  const Qt::FocusReason reason = event->reason();
+  // A line box entered from the keyboard has its text selected, ready to be typed over.
+  if (!multiLine && !model.HasSelection() &&
+      (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+       reason == Qt::ShortcutFocusReason)) {
+    selectAll();
+  }
+  viewport()->update();
+}
+
+void TextBoxBase::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  model.EndUndoGroup();
+  viewport()->update();
+}
+
+// ---- Input methods ----
+
+void TextBoxBase::inputMethodEvent(QInputMethodEvent* event) {
+  const QString commit = event->commitString();
+  if (event->replacementLength() > 0 || !commit.isEmpty()) {
+    if (event->replacementLength() > 0) {
+      const long start = static_cast<long>(model.Cursor()) + event->replacementStart();
+      const auto from = static_cast<std::size_t>(std::max(0L, start));
+      model.Select(from, from + static_cast<std::size_t>(event->replacementLength()));
+    }
+    InsertTyped(commit, TextModel::Edit::Typing);
+  }
+  preedit = event->preeditString();
+  preeditCursor = static_cast<int>(preedit.size());
+  for (const QInputMethodEvent::Attribute& attribute : event->attributes()) {
+    if (attribute.type == QInputMethodEvent::Cursor) preeditCursor = attribute.start;
+    if (attribute.type == QInputMethodEvent::Selection && preedit.isEmpty()) {
+      model.Select(static_cast<std::size_t>(std::max(0, attribute.start)),
+                   static_cast<std::size_t>(std::max(0, attribute.start + attribute.length)));
+    }
+  }
+  EnsureCursorVisible();
+  viewport()->update();
+  event->accept();
+}
+
+QVariant TextBoxBase::inputMethodQuery(Qt::InputMethodQuery query) const {
+  // Surrounding text is a window around the caret, not the whole of a large text.
+  const std::u16string& text = model.Text();
+  const std::size_t cursor = model.Cursor();
+  const std::size_t from = model.Snap(cursor > 1000 ? cursor - 1000 : 0, true);
+  const std::size_t to = model.Snap(std::min(text.size(), cursor + 1000), false);
+  const auto relative = [&](std::size_t p) {
+    return static_cast<int>(std::clamp(p, from, to) - from);
+  };
+  switch (query) {
+    case Qt::ImEnabled:
+      return true;
+    case Qt::ImCursorRectangle:
+      return CaretRect().translated(viewport()->pos());
+    case Qt::ImFont:
+      return font();
+    case Qt::ImCursorPosition:
+      return relative(cursor);
+    case Qt::ImAnchorPosition:
+      return relative(model.Anchor());
+    case Qt::ImSurroundingText:
+      return View(std::u16string_view(text).substr(from, to - from));
+    case Qt::ImCurrentSelection:
+      return SelectedText();
+    case Qt::ImMaximumTextLength:
+      return QVariant();
+    case Qt::ImAbsolutePosition:
+      return static_cast<qlonglong>(cursor);
+    case Qt::ImTextBeforeCursor:
+      return View(std::u16string_view(text).substr(from, cursor - from));
+    case Qt::ImTextAfterCursor:
+      return View(std::u16string_view(text).substr(cursor, to - cursor));
+    case Qt::ImHints:
+      return static_cast<int>(multiLine ? Qt::ImhMultiLine : Qt::ImhNone);
+    case Qt::ImReadOnly:
+      return false;
+    default:
+      return QAbstractScrollArea::inputMethodQuery(query);
+  }
+}
+
+// ---- Drag and drop ----
+
+void TextBoxBase::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData() && event->mimeData()->hasText()) event->acceptProposedAction();
+  else event->ignore();
+}
+
+void TextBoxBase::dragMoveEvent(QDragMoveEvent* event) {
+  if (!event->mimeData() || !event->mimeData()->hasText()) {
+    event->ignore();
+    return;
+  }
+  dropPosition = static_cast<int>(HitTest(event->position().toPoint()));
+  viewport()->update();
+  event->acceptProposedAction();
+}
+
+void TextBoxBase::dragLeaveEvent(QDragLeaveEvent*) {
+  dropPosition = -1;
+  viewport()->update();
+}
+
+void TextBoxBase::dropEvent(QDropEvent* event) {
+  dropPosition = -1;
+  const QMimeData* data = event->mimeData();
+  if (!data || !data->hasText()) {
+    event->ignore();
+    return;
+  }
+  std::size_t at = HitTest(event->position().toPoint());
+  model.EndUndoGroup();
+  const bool fromHere = event->source() == this || event->source() == viewport();
+  if (fromHere && event->dropAction() == Qt::MoveAction) {
+    const std::size_t start = model.SelectionStart(), end = model.SelectionEnd();
+    if (at >= start && at <= end) {  // dropped onto itself: nothing moves
+      event->acceptProposedAction();
+      viewport()->update();
+      return;
+    }
+    RemoveRange(start, end, TextModel::Edit::Other);
+    if (at > end) at -= end - start;
+  }
+  model.SetCursor(at, false);
+  InsertFromMimeData(data);
+  event->acceptProposedAction();
+}
+
+}  // namespace calvexa

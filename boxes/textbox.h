@@ -1,0 +1,168 @@
+#pragma once
+// The window's two text boxes. They edit like Qt's own boxes (keys, mouse, clipboard and the
+// X11 primary selection, drag and drop, undo, context menu, input methods, screen readers) but
+// lay out and draw only the rows in view, so a keystroke costs the same in an empty box and
+// in one holding megabytes.
+//
+// Handlers read and write the whole text through Text() and SetText(); the USER property
+// (plainText or text) is the same text as a QString. Every change of the text, typed or
+// written, emits textChanged() once, after the text has changed.
+
+#include <QAbstractScrollArea>
+#include <QPoint>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "textmodel.h"
+
+class QMenu;
+class QMimeData;
+class QTextLayout;
+
+namespace calvexa {
+
+class TextBoxBase : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  const std::u16string& Text() const { return model.Text(); }
+  // Replaces the whole text, clears the undo history and selection.
+  void SetText(std::u16string text);
+  QString TextAsQString() const { return QString::fromStdU16String(model.Text()); }
+
+  // Caret and selection in characters of Text() (a CR LF line break counts two).
+  int CursorPosition() const { return static_cast<int>(model.Cursor()); }
+  int AnchorPosition() const { return static_cast<int>(model.Anchor()); }
+  bool HasSelection() const { return model.HasSelection(); }
+  QString SelectedText() const;
+  void Select(int anchor, int cursor);
+  bool IsUndoAvailable() const { return model.CanUndo(); }
+  bool IsRedoAvailable() const { return model.CanRedo(); }
+
+  // The model itself, for the accessibility bridge.
+  const TextModel& Model() const { return model; }
+  // The rectangle of the character at position, in the widget's coordinates (empty if the
+  // character is not in view).
+  QRect CharacterRect(int position) const;
+  // The character position under point (the widget's coordinates).
+  int PositionAt(const QPoint& point) const;
+  QRect CursorRect() const;
+
+  // Replaces [from, to) with text as one undoable edit (screen readers edit this way).
+  void ReplaceRange(int from, int to, const QString& text);
+
+  // Undo, Redo, Cut, Copy, Paste, Delete and Select All, enabled as they apply now.
+  QMenu* CreateStandardContextMenu();
+
+ public slots:
+  void selectAll();
+  void clear();
+  void undo();
+  void redo();
+  void cut();
+  void copy() const;
+  void paste();
+  void deleteSelection();
+
+ signals:
+  void textChanged();
+
+ protected:
+  TextBoxBase(bool multiLine, QWidget* parent);
+  ~TextBoxBase() override;
+
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+  QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+
+ private:
+  enum class Move { Char, Word, RowStart, RowEnd, TextStart, TextEnd, RowUp, RowDown, PageUp, PageDown };
+
+  // Editing through the model, then everything that follows a change: the scroll bar, the
+  // caret in view, screen readers, textChanged.
+  void InsertTyped(const QString& text, TextModel::Edit kind);
+  void RemoveRange(std::size_t from, std::size_t to, TextModel::Edit kind);
+  void AfterEdit(bool changed);
+  void AfterCaretMove(bool keepGoalX = false);
+  void Remeasure();
+  void UpdateScrollBar();
+  void EnsureCursorVisible();
+  QString ClipboardText() const;
+  void PublishSelection() const;
+  void InsertFromMimeData(const QMimeData* data);
+  void StartDrag();
+
+  // Keys and caret movement.
+  bool IsOwnKey(const QKeyEvent& event) const;
+  bool MoveKey(QKeyEvent* event);
+  bool EditKey(QKeyEvent* event);
+  std::size_t Target(Move move, bool forward) const;
+  std::size_t Boundary(std::size_t position, bool forward, bool words) const;
+  std::pair<std::size_t, std::size_t> WordAt(std::size_t position) const;
+
+  // Geometry, in the viewport's coordinates.
+  struct Row {
+    std::size_t start = 0, end = 0;  // the shown characters
+    QPointF origin;                  // where the row's line is drawn
+  };
+  Row RowAt(std::size_t row) const;
+  std::size_t CaretRow() const;
+  int FirstRow() const;
+  int VisibleRows() const;
+  double LineHeight() const;
+  std::size_t RowCount() const;
+  std::unique_ptr<QTextLayout> Layout(const Row& row, bool withPreedit) const;
+  std::size_t HitTest(const QPoint& point) const;
+  QRectF CaretRect() const;
+  QRect TextArea() const;
+
+  const bool multiLine;
+  TextModel model;
+  double goalX = -1;          // the x the caret keeps on Up and Down
+  std::size_t viewStart = 0;  // single-line: the first character in view
+  QString preedit;            // input method text being composed at the caret
+  int preeditCursor = 0;
+  QPoint pressPoint;
+  bool pressedInSelection = false;
+  bool selecting = false;
+  int dropPosition = -1;  // where a drag would drop, while one hovers
+};
+
+class MultiLineBox : public TextBoxBase {
+  Q_OBJECT
+  Q_PROPERTY(QString plainText READ plainText WRITE setPlainText USER true)
+
+ public:
+  explicit MultiLineBox(QWidget* parent = nullptr) : TextBoxBase(true, parent) {}
+  QString plainText() const { return TextAsQString(); }
+  void setPlainText(const QString& text) { SetText(text.toStdU16String()); }
+};
+
+class SingleLineBox : public TextBoxBase {
+  Q_OBJECT
+  Q_PROPERTY(QString text READ text WRITE setText USER true)
+
+ public:
+  explicit SingleLineBox(QWidget* parent = nullptr) : TextBoxBase(false, parent) {}
+  QString text() const { return TextAsQString(); }
+  void setText(const QString& text) { SetText(text.toStdU16String()); }
+};
+
+}  // namespace calvexa

@@ -1,0 +1,310 @@
+#include "textmodel.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace calvexa {
+namespace {
+
+constexpr std::size_t kNoLine = std::numeric_limits<std::size_t>::max();
+
+bool IsHigh(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
+bool IsLow(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
+bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
+bool IsAnyBreak(char16_t c) { return IsBreak(c) || c == u'\u2028' || c == u'\u2029'; }
+
+// Every kind of line break in a typed or pasted text becomes CR LF.
+std::u16string WithCrLf(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (!IsAnyBreak(c)) {
+      out += c;
+      continue;
+    }
+    if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    out += u"\r\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+std::u16string_view TextModel::SelectedText() const {
+  return std::u16string_view(text_).substr(SelectionStart(), SelectionEnd() - SelectionStart());
+}
+
+void TextModel::SetText(std::u16string text, bool caretAtEnd) {
+  last_ = {0, text_.size(), text.size(), {}};
+  if (keepRemoved_) last_.removedText = std::move(text_);
+  text_ = std::move(text);
+  history_.clear();
+  done_ = 0;
+  mergeable_ = false;
+  cursor_ = anchor_ = caretAtEnd ? text_.size() : 0;
+  RebuildRows();
+}
+
+std::size_t TextModel::Snap(std::size_t position, bool forward) const {
+  position = std::min(position, text_.size());
+  if (position == 0 || position == text_.size()) return position;
+  const char16_t before = text_[position - 1], at = text_[position];
+  const bool inside = (IsHigh(before) && IsLow(at)) ||
+                      (multiLine_ && before == u'\r' && at == u'\n');
+  return inside ? (forward ? position + 1 : position - 1) : position;
+}
+
+std::size_t TextModel::PreviousChar(std::size_t position) const {
+  position = Snap(position, false);
+  return position == 0 ? 0 : Snap(position - 1, false);
+}
+
+std::size_t TextModel::NextChar(std::size_t position) const {
+  position = Snap(position, true);
+  return position >= text_.size() ? text_.size() : Snap(position + 1, true);
+}
+
+void TextModel::SetCursor(std::size_t position, bool keepAnchor) {
+  cursor_ = Snap(position, false);
+  if (!keepAnchor) anchor_ = cursor_;
+}
+
+void TextModel::Select(std::size_t anchor, std::size_t cursor) {
+  anchor_ = Snap(anchor, false);
+  cursor_ = Snap(cursor, false);
+}
+
+bool TextModel::Insert(std::u16string_view text, Edit kind) {
+  if (text.empty() && !HasSelection()) return false;
+  std::u16string normalized;
+  if (multiLine_ && std::any_of(text.begin(), text.end(), IsAnyBreak)) {
+    normalized = WithCrLf(text);
+    text = normalized;
+  }
+  const std::size_t from = SelectionStart(), to = SelectionEnd();
+  Record(from, to, text.size(), kind);
+  Replace(from, to, text);
+  cursor_ = anchor_ = Snap(from + text.size(), true);
+  return true;
+}
+
+bool TextModel::Remove(std::size_t from, std::size_t to, Edit kind) {
+  from = Snap(from, false);
+  to = Snap(to, true);
+  if (from >= to) return false;
+  Record(from, to, 0, kind);
+  Replace(from, to, {});
+  cursor_ = anchor_ = Snap(from, false);
+  return true;
+}
+
+void TextModel::Record(std::size_t from, std::size_t to, std::size_t inserted, Edit kind) {
+  history_.resize(done_);  // an edit after an undo drops what could have been redone
+  if (mergeable_ && done_ > 0 && kind != Edit::Other) {
+    Step& last = history_.back();
+    const bool typing = kind == Edit::Typing && from == to &&
+                        last.position + last.insertedSize == from;
+    const bool back = kind == Edit::DeleteBackward && inserted == 0 && to == last.position &&
+                      last.insertedSize == 0;
+    const bool forward = kind == Edit::DeleteForward && inserted == 0 && from == last.position &&
+                         last.insertedSize == 0;
+    if (last.kind == kind && (typing || back || forward)) {
+      if (typing) last.insertedSize += inserted;
+      if (back) {
+        last.saved.insert(0, text_, from, to - from);
+        last.position = from;
+      }
+      if (forward) last.saved.append(text_, from, to - from);
+      return;
+    }
+  }
+  Step step;
+  step.position = from;
+  step.saved = text_.substr(from, to - from);
+  step.insertedSize = inserted;
+  step.cursorBefore = cursor_;
+  step.anchorBefore = anchor_;
+  step.kind = kind;
+  history_.push_back(std::move(step));
+  done_ = history_.size();
+  mergeable_ = kind != Edit::Other;
+}
+
+bool TextModel::Undo() {
+  if (!CanUndo()) return false;
+  Step& step = history_[--done_];
+  // saved holds the removed characters; after the swap it holds the inserted ones.
+  std::u16string inserted = text_.substr(step.position, step.insertedSize);
+  const std::size_t removedSize = step.saved.size();
+  Replace(step.position, step.position + step.insertedSize, step.saved);
+  step.saved = std::move(inserted);
+  step.insertedSize = removedSize;
+  cursor_ = Snap(step.cursorBefore, false);
+  anchor_ = Snap(step.anchorBefore, false);
+  mergeable_ = false;
+  return true;
+}
+
+bool TextModel::Redo() {
+  if (!CanRedo()) return false;
+  Step& step = history_[done_++];
+  std::u16string removed = text_.substr(step.position, step.insertedSize);
+  const std::size_t insertedSize = step.saved.size();
+  Replace(step.position, step.position + step.insertedSize, step.saved);
+  step.saved = std::move(removed);
+  step.insertedSize = insertedSize;
+  cursor_ = anchor_ = Snap(step.position + insertedSize, true);
+  mergeable_ = false;
+  return true;
+}
+
+void TextModel::Replace(std::size_t from, std::size_t to, std::u16string_view with) {
+  const std::size_t size = text_.size() - (to - from) + with.size();
+  // Room to grow once more, so typing after a large paste does not copy the whole text again.
+  if (size > text_.capacity()) text_.reserve(size + size / 2);
+  last_ = {from, to - from, with.size(), {}};
+  if (keepRemoved_) last_.removedText = text_.substr(from, to - from);
+  text_.replace(from, to - from, with);
+  UpdateRows(from, to - from, with.size());
+}
+
+void TextModel::SetWrap(float width, std::function<CharMetrics(char32_t)> measure) {
+  wrapWidth_ = std::max(0.0f, width);
+  measure_ = std::move(measure);
+  bmp_.assign(0x10000, CharMetrics{});
+  known_.assign(0x10000, 0);
+  RebuildRows();
+}
+
+CharMetrics TextModel::Metrics(char32_t ch) {
+  if (ch >= 0x10000) return measure_(ch);
+  if (!known_[ch]) {
+    bmp_[ch] = measure_(ch);
+    known_[ch] = 1;
+  }
+  return bmp_[ch];
+}
+
+std::size_t TextModel::FitAfter(std::size_t from, float width) {
+  float x = 0;
+  std::size_t i = Snap(from, false);
+  while (i < text_.size() && x <= width) {
+    const std::size_t next = NextChar(i);
+    x += measure_ ? Metrics(CodePoint(i)).advance : 0;
+    i = next;
+  }
+  return i;
+}
+
+std::size_t TextModel::FitBefore(std::size_t to, float width) {
+  float x = 0;
+  std::size_t i = Snap(to, false);
+  while (i > 0) {
+    const std::size_t previous = PreviousChar(i);
+    x += measure_ ? Metrics(CodePoint(previous)).advance : 0;
+    if (x > width) break;
+    i = previous;
+  }
+  return i;
+}
+
+char32_t TextModel::CodePoint(std::size_t position) const {
+  const char16_t c = text_[position];
+  if (IsHigh(c) && position + 1 < text_.size() && IsLow(text_[position + 1])) {
+    return 0x10000 + ((char32_t{c} - 0xD800) << 10) + (text_[position + 1] - 0xDC00);
+  }
+  return c;
+}
+
+std::size_t TextModel::RowEnd(std::size_t row) const {
+  const std::size_t start = rows_[row];
+  std::size_t end = row + 1 < rows_.size() ? rows_[row + 1] : text_.size();
+  if (!multiLine_) return end;
+  if (end > start && text_[end - 1] == u'\n') --end;
+  if (end > start && text_[end - 1] == u'\r') --end;
+  return end;
+}
+
+std::size_t TextModel::RowOf(std::size_t position) const {
+  const auto it = std::upper_bound(rows_.begin(), rows_.end(), position);
+  return static_cast<std::size_t>(it - rows_.begin()) - 1;
+}
+
+void TextModel::RebuildRows() {
+  rows_.assign(1, 0);
+  if (multiLine_) WrapInto(rows_, 0, kNoLine);
+}
+
+std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t start,
+                                std::size_t stop) {
+  const std::size_t n = text_.size();
+  const char16_t* s = text_.data();
+  const bool wrap = wrapWidth_ > 0 && measure_;
+  float x = 0;
+  std::size_t rowStart = start;
+  for (std::size_t i = start; i < n;) {
+    const char16_t c = s[i];
+    if (IsBreak(c)) {
+      std::size_t next = i + 1;
+      if (c == u'\r' && next < n && s[next] == u'\n') ++next;
+      if (next >= stop) return next;
+      rows.push_back(next);
+      x = 0;
+      rowStart = i = next;
+      continue;
+    }
+    if (!wrap) {
+      ++i;
+      continue;
+    }
+    const char32_t ch = IsHigh(c) ? CodePoint(i) : c;
+    const std::size_t length = ch >= 0x10000 ? 2 : 1;
+    const CharMetrics m = Metrics(ch);
+    if (x + m.advance > wrapWidth_ && i > rowStart && !m.joinsPrevious) {
+      rows.push_back(i);
+      x = 0;
+      rowStart = i;
+    }
+    x += m.advance;
+    i += length;
+  }
+  return kNoLine;
+}
+
+void TextModel::UpdateRows(std::size_t from, std::size_t removed, std::size_t inserted) {
+  if (!multiLine_) return;
+  // rows_ still describes the text before the edit. Rows before the one ahead of the edit
+  // keep their starts: a character inserted at a row's start may still fit on the row above.
+  std::size_t first = RowOf(std::min(from, rows_.back()));
+  if (first > 0) --first;
+  std::vector<std::size_t> middle;
+  const std::size_t lineStart = WrapInto(middle, rows_[first], from + inserted + 1);
+
+  // The rows from the line that begins at lineStart on are the old ones, moved along.
+  auto tail = rows_.end();
+  if (lineStart != kNoLine) {
+    const std::size_t old = lineStart - inserted + removed;
+    tail = std::lower_bound(rows_.begin() + static_cast<std::ptrdiff_t>(first) + 1, rows_.end(),
+                            old);
+    if (tail == rows_.end() || *tail != old) {
+      RebuildRows();  // cannot happen for a consistent index; stay correct regardless
+      return;
+    }
+    middle.push_back(lineStart);
+    ++tail;
+  }
+  const auto begin = rows_.begin() + static_cast<std::ptrdiff_t>(first) + 1;
+  for (auto it = tail; it != rows_.end(); ++it) *it = *it - removed + inserted;
+  const std::ptrdiff_t keep = begin - rows_.begin();
+  const std::ptrdiff_t replaced = tail - begin;
+  if (static_cast<std::ptrdiff_t>(middle.size()) <= replaced) {
+    std::copy(middle.begin(), middle.end(), begin);
+    rows_.erase(begin + static_cast<std::ptrdiff_t>(middle.size()), tail);
+  } else {
+    std::copy(middle.begin(), middle.begin() + replaced, begin);
+    rows_.insert(rows_.begin() + keep + replaced, middle.begin() + replaced, middle.end());
+  }
+}
+
+}  // namespace calvexa

@@ -1,0 +1,144 @@
+#pragma once
+// The text of one box apart from its widget: the characters, the caret and selection, edits
+// with undo and redo, and the index of the rows the text wraps into at a given width.
+//
+// Positions count 16-bit characters. A caret never rests between the two halves of a surrogate
+// pair, nor between the CR and LF of a line break. CR LF, a lone CR and a lone LF each end a
+// line. What a user types or pastes into a multi-line model gets CR LF for every kind of line
+// break; what SetText writes is kept exactly as written.
+//
+// Every edit keeps the row index current in time proportional to the rows it touches: the
+// rows from the one before the edit to the end of the edited line are wrapped again, and the
+// rows after it move by the length the edit added or removed.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace calvexa {
+
+// How a character takes part in wrapping.
+struct CharMetrics {
+  float advance = 0;           // its width on its own
+  bool joinsPrevious = false;  // a mark, joiner or selector: never starts a row of its own
+};
+
+class TextModel {
+ public:
+  // What kind of edit a change is; successive edits of one kind at one place undo together.
+  enum class Edit { Typing, DeleteBackward, DeleteForward, Other };
+
+  // The last change, for the widget's notifications: at position, removed characters were
+  // replaced by inserted ones.
+  struct Change {
+    std::size_t position = 0, removed = 0, inserted = 0;
+    std::u16string removedText;  // only while KeepRemovedText is on
+  };
+
+  explicit TextModel(bool multiLine) : multiLine_(multiLine) {}
+
+  const std::u16string& Text() const { return text_; }
+  std::size_t Size() const { return text_.size(); }
+  bool MultiLine() const { return multiLine_; }
+
+  // Replaces the whole text, exactly as given (nothing is turned into CR LF). Clears the undo
+  // history and the selection; the caret goes to the start or to the end.
+  void SetText(std::u16string text, bool caretAtEnd);
+
+  // Caret and selection. The anchor is the other end of the selection; both are equal when
+  // nothing is selected.
+  std::size_t Cursor() const { return cursor_; }
+  std::size_t Anchor() const { return anchor_; }
+  std::size_t SelectionStart() const { return std::min(cursor_, anchor_); }
+  std::size_t SelectionEnd() const { return std::max(cursor_, anchor_); }
+  bool HasSelection() const { return cursor_ != anchor_; }
+  std::u16string_view SelectedText() const;
+
+  // Moves the caret to position (clamped, and moved off the inside of a pair). With keepAnchor
+  // the selection stretches from the anchor to there; otherwise nothing stays selected.
+  void SetCursor(std::size_t position, bool keepAnchor);
+  void Select(std::size_t anchor, std::size_t cursor);
+  // The nearest caret position at or before (or after) position.
+  std::size_t Snap(std::size_t position, bool forward) const;
+  // The caret position one character before or after position: a surrogate pair and a CR LF
+  // pair count as one.
+  std::size_t PreviousChar(std::size_t position) const;
+  std::size_t NextChar(std::size_t position) const;
+
+  // Replaces the selection, or inserts at the caret, with text; the caret ends after it.
+  // Returns false if nothing changed.
+  bool Insert(std::u16string_view text, Edit kind);
+  // Removes [from, to) (snapped to caret positions); the caret ends at from.
+  bool Remove(std::size_t from, std::size_t to, Edit kind);
+  // The next edit starts a new undo step even if it continues the last one.
+  void EndUndoGroup() { mergeable_ = false; }
+  bool CanUndo() const { return done_ > 0; }
+  bool CanRedo() const { return done_ < history_.size(); }
+  bool Undo();
+  bool Redo();
+  const Change& LastChange() const { return last_; }
+  // Whether LastChange keeps the removed characters (screen readers are told them).
+  void KeepRemovedText(bool keep) { keepRemoved_ = keep; }
+
+  // Wrapping. With a width above 0 the text wraps anywhere at that width, measured by measure
+  // (which the model calls once for each different character and remembers); at 0 every line
+  // is one row. A single-line model is always one row.
+  void SetWrap(float width, std::function<CharMetrics(char32_t)> measure);
+  std::size_t RowCount() const { return rows_.size(); }
+  std::size_t RowStart(std::size_t row) const { return rows_[row]; }
+  // Where the row's shown characters end: before its line break, if it has one.
+  std::size_t RowEnd(std::size_t row) const;
+  // The row whose characters (or line break) hold position; the text's end is in the last row.
+  std::size_t RowOf(std::size_t position) const;
+
+  // Measuring without wrapping (a single-line box scrolls sideways instead), bounded by the
+  // width asked for rather than by the text's length.
+  // The first position after from where the characters from `from` on are wider than width
+  // (the text's end if they never are).
+  std::size_t FitAfter(std::size_t from, float width);
+  // The smallest position from which the characters up to `to` are at most width wide.
+  std::size_t FitBefore(std::size_t to, float width);
+
+ private:
+  struct Step {
+    std::size_t position = 0;
+    // The characters the step took out of the text: those it removed while it is applied,
+    // those it inserted while it is undone. insertedSize counts the ones in the text.
+    std::u16string saved;
+    std::size_t insertedSize = 0;
+    std::size_t cursorBefore = 0, anchorBefore = 0;
+    Edit kind = Edit::Other;
+  };
+
+  void Replace(std::size_t from, std::size_t to, std::u16string_view with);
+  void Record(std::size_t from, std::size_t to, std::size_t inserted, Edit kind);
+  void RebuildRows();
+  void UpdateRows(std::size_t from, std::size_t removed, std::size_t inserted);
+  // Appends the row starts from start (itself a row start) on, until a line begins at or
+  // after stop; returns where that line begins (the text's size if none does).
+  std::size_t WrapInto(std::vector<std::size_t>& rows, std::size_t start, std::size_t stop);
+  CharMetrics Metrics(char32_t ch);
+  char32_t CodePoint(std::size_t position) const;
+
+  bool multiLine_;
+  std::u16string text_;
+  std::size_t cursor_ = 0, anchor_ = 0;
+
+  std::vector<Step> history_;
+  std::size_t done_ = 0;  // history_[0, done_) are applied
+  bool mergeable_ = false;
+  Change last_;
+  bool keepRemoved_ = false;
+
+  float wrapWidth_ = 0;
+  std::function<CharMetrics(char32_t)> measure_;
+  std::vector<CharMetrics> bmp_;       // metrics of the first 65,536 code points, as measured
+  std::vector<std::uint8_t> known_;    // which of bmp_ are measured
+  std::vector<std::size_t> rows_{0};   // the start of every row, in order
+};
+
+}  // namespace calvexa
