@@ -4,9 +4,7 @@
 #include <QFont>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <malloc.h>
 
@@ -26,6 +24,7 @@
 #include "conversiontab.h"
 #include "hashtab.h"
 #include "tabcontrol.h"
+#include "textbox.h"
 
 // The pictures are compiled into the static app library, whose resource registration the
 // linker would drop unless something refers to it.
@@ -92,29 +91,20 @@ class Builder {
     return label;
   }
 
-  QLineEdit* LineBox(QWidget* parent, const char* name, QRect at, int order,
-                     const QString& accessibleName) {
-    auto* box = new QLineEdit(parent);
+  SingleLineBox* LineBox(QWidget* parent, const char* name, QRect at, int order,
+                         const QString& accessibleName) {
+    auto* box = new SingleLineBox(parent);
     box->setAccessibleName(accessibleName);
-    // No length limit: Qt would silently cut a paste at 32,767 characters.
-    box->setMaxLength(std::numeric_limits<int>::max());
     Place(box, name, at);
     Order(box, order);
     return box;
   }
 
-  QPlainTextEdit* TextBox(QWidget* parent, const char* name, QRect at, int order,
-                          const QString& accessibleName) {
-    auto* box = new QPlainTextEdit(parent);
+  // Wraps anywhere at its width, scroll bar always shown, Tab moves the focus on.
+  MultiLineBox* TextBox(QWidget* parent, const char* name, QRect at, int order,
+                        const QString& accessibleName) {
+    auto* box = new MultiLineBox(parent);
     box->setAccessibleName(accessibleName);
-    // Qt's default wrap mode lays out a long word in quadratic time (minutes for one line of
-    // a megabyte of Base64); wrapping anywhere is linear and still breaks words that are too long.
-    box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    box->setWordWrapMode(QTextOption::WrapAnywhere);
-    // Always shown, so the bar never appears mid-typing and rewraps the text.
-    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    box->setTabChangesFocus(true);
     Place(box, name, at);
     Order(box, order);
     return box;

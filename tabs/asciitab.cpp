@@ -1,7 +1,6 @@
 #include "asciitab.h"
 
-#include <QLineEdit>
-#include <QPlainTextEdit>
+#include "textbox.h"
 
 #include "boxtext.h"
 #include "clicks.h"
@@ -12,8 +11,8 @@ namespace calvexa {
 
 AsciiTab::AsciiTab(QWidget& form)
     : QObject(&form),
-      txtAHDIn(form.findChild<QLineEdit*>("txtAHDIn")),
-      txtAHDOut(form.findChild<QPlainTextEdit*>("txtAHDOut")) {
+      txtAHDIn(form.findChild<SingleLineBox*>("txtAHDIn")),
+      txtAHDOut(form.findChild<MultiLineBox*>("txtAHDOut")) {
   const ClickHandler<AsciiTab> handlers[] = {
       {"Command13", &AsciiTab::Command13_Click}, {"Command14", &AsciiTab::Command14_Click},
       {"Command15", &AsciiTab::Command15_Click}, {"Command16", &AsciiTab::Command16_Click},

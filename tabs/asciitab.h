@@ -4,11 +4,12 @@
 
 #include <QObject>
 
-class QLineEdit;
-class QPlainTextEdit;
 class QWidget;
 
 namespace calvexa {
+
+class SingleLineBox;
+class MultiLineBox;
 
 class AsciiTab : public QObject {
  public:
@@ -26,8 +27,8 @@ class AsciiTab : public QObject {
   template <typename Convert>
   void Show(Convert convert);
 
-  QLineEdit* txtAHDIn;
-  QPlainTextEdit* txtAHDOut;
+  SingleLineBox* txtAHDIn;
+  MultiLineBox* txtAHDOut;
 };
 
 }  // namespace calvexa

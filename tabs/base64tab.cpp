@@ -1,6 +1,6 @@
 #include "base64tab.h"
 
-#include <QPlainTextEdit>
+#include "textbox.h"
 
 #include "boxtext.h"
 
@@ -9,12 +9,12 @@ namespace calvexa {
 Base64Tab::Base64Tab(QWidget& form, std::unique_ptr<Base64>& codec)
     : QObject(&form),
       objBase64(codec),
-      txtB64eIN(form.findChild<QPlainTextEdit*>("txtB64eIN")),
-      txtB64eOUT(form.findChild<QPlainTextEdit*>("txtB64eOUT")),
-      txtB64dIN(form.findChild<QPlainTextEdit*>("txtB64dIN")),
-      txtB64dOUT(form.findChild<QPlainTextEdit*>("txtB64dOUT")) {
-  connect(txtB64eIN, &QPlainTextEdit::textChanged, this, &Base64Tab::txtB64eIN_Change);
-  connect(txtB64dIN, &QPlainTextEdit::textChanged, this, &Base64Tab::txtB64dIN_Change);
+      txtB64eIN(form.findChild<MultiLineBox*>("txtB64eIN")),
+      txtB64eOUT(form.findChild<MultiLineBox*>("txtB64eOUT")),
+      txtB64dIN(form.findChild<MultiLineBox*>("txtB64dIN")),
+      txtB64dOUT(form.findChild<MultiLineBox*>("txtB64dOUT")) {
+  connect(txtB64eIN, &MultiLineBox::textChanged, this, &Base64Tab::txtB64eIN_Change);
+  connect(txtB64dIN, &MultiLineBox::textChanged, this, &Base64Tab::txtB64dIN_Change);
 }
 
 Base64& Base64Tab::Codec() {

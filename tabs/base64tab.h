@@ -6,10 +6,11 @@
 
 #include "base64.h"
 
-class QPlainTextEdit;
 class QWidget;
 
 namespace calvexa {
+
+class MultiLineBox;
 
 class Base64Tab : public QObject {
  public:
@@ -24,10 +25,10 @@ class Base64Tab : public QObject {
   Base64& Codec();
 
   std::unique_ptr<Base64>& objBase64;
-  QPlainTextEdit* txtB64eIN;
-  QPlainTextEdit* txtB64eOUT;
-  QPlainTextEdit* txtB64dIN;
-  QPlainTextEdit* txtB64dOUT;
+  MultiLineBox* txtB64eIN;
+  MultiLineBox* txtB64eOUT;
+  MultiLineBox* txtB64dIN;
+  MultiLineBox* txtB64dOUT;
 };
 
 }  // namespace calvexa

@@ -1,6 +1,6 @@
 #include "conversiontab.h"
 
-#include <QLineEdit>
+#include "textbox.h"
 #include <QMessageBox>
 
 #include "boxtext.h"
@@ -10,7 +10,7 @@
 namespace calvexa {
 namespace {
 
-QLineEdit* Box(QWidget& form, const char* name) { return form.findChild<QLineEdit*>(name); }
+SingleLineBox* Box(QWidget& form, const char* name) { return form.findChild<SingleLineBox*>(name); }
 
 }  // namespace
 
@@ -100,7 +100,7 @@ void ConversionTab::Command29_Click() {
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &form);
     ask.setDefaultButton(QMessageBox::Yes);
     if (ask.exec() != QMessageBox::Yes) return;
-    for (QLineEdit* box : allBoxes) box->clear();
+    for (SingleLineBox* box : allBoxes) box->clear();
   } catch (...) {
   }
 }

@@ -8,10 +8,11 @@
 
 #include "numtext.h"
 
-class QLineEdit;
 class QWidget;
 
 namespace calvexa {
+
+class SingleLineBox;
 
 class ConversionTab : public QObject {
  public:
@@ -27,10 +28,10 @@ class ConversionTab : public QObject {
 
  private:
   struct Row {
-    QLineEdit* first;
-    QLineEdit* second;  // nullptr for "NOT"
-    QLineEdit* decimal;
-    QLineEdit* hex;
+    SingleLineBox* first;
+    SingleLineBox* second;  // nullptr for "NOT"
+    SingleLineBox* decimal;
+    SingleLineBox* hex;
   };
   // Runs one operator: nothing is written when it gives no result (an empty operand); any
   // failure, its own or an unexpected one, ends in "INVALID" in both result boxes. The operand
@@ -40,7 +41,7 @@ class ConversionTab : public QObject {
 
   QWidget& form;
   Row rowAnd, rowOr, rowXor, rowShl, rowShr, rowNot;
-  std::vector<QLineEdit*> allBoxes;  // in the order "Clear All" empties them
+  std::vector<SingleLineBox*> allBoxes;  // in the order "Clear All" empties them
 };
 
 }  // namespace calvexa

@@ -1,7 +1,6 @@
 #include "hashtab.h"
 
-#include <QLineEdit>
-#include <QPlainTextEdit>
+#include "textbox.h"
 
 #include "boxtext.h"
 #include "clicks.h"
@@ -12,8 +11,8 @@ namespace calvexa {
 
 HashTab::HashTab(QWidget& form)
     : QObject(&form),
-      txtHashIn(form.findChild<QLineEdit*>("txtHashIn")),
-      txtHashOut(form.findChild<QPlainTextEdit*>("txtHashOut")) {
+      txtHashIn(form.findChild<SingleLineBox*>("txtHashIn")),
+      txtHashOut(form.findChild<MultiLineBox*>("txtHashOut")) {
   const ClickHandler<HashTab> handlers[] = {
       {"Command1", &HashTab::Command1_Click},   {"Command2", &HashTab::Command2_Click},
       {"Command3", &HashTab::Command3_Click},   {"Command4", &HashTab::Command4_Click},

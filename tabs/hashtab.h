@@ -4,11 +4,12 @@
 
 #include <QObject>
 
-class QLineEdit;
-class QPlainTextEdit;
 class QWidget;
 
 namespace calvexa {
+
+class SingleLineBox;
+class MultiLineBox;
 
 class HashTab : public QObject {
  public:
@@ -36,8 +37,8 @@ class HashTab : public QObject {
   // keeps its text. The input box is never changed.
   void ShowHash(int algorithm);
 
-  QLineEdit* txtHashIn;
-  QPlainTextEdit* txtHashOut;
+  SingleLineBox* txtHashIn;
+  MultiLineBox* txtHashOut;
 };
 
 }  // namespace calvexa

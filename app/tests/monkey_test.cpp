@@ -10,9 +10,8 @@
 // (CALVEXA_MONKEY_LOG=1 prints every action as it starts).
 
 #include <QClipboard>
-#include <QLineEdit>
+#include "textbox.h"
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyleHints>
 #include <QTextDocument>
@@ -307,16 +306,14 @@ class MonkeyTest : public WindowTest {
  protected:
   struct Box {
     const BoxInfo* info;
-    QLineEdit* line = nullptr;
-    QPlainTextEdit* multi = nullptr;
+    SingleLineBox* line = nullptr;
+    MultiLineBox* multi = nullptr;
     int changes = 0;  // textChanged signals so far
 
     QWidget* Widget() const { return line ? static_cast<QWidget*>(line) : multi; }
-    QWidget* ClickTarget() const { return line ? static_cast<QWidget*>(line) : multi->viewport(); }
-    QString Text() const { return line ? line->text() : multi->document()->toRawText(); }
-    qsizetype Size() const {
-      return line ? line->text().size() : multi->document()->characterCount() - 1;
-    }
+    QWidget* ClickTarget() const { return line ? line->viewport() : multi->viewport(); }
+    QString Text() const { return line ? line->text() : multi->plainText(); }
+    qsizetype Size() const { return static_cast<qsizetype>(line ? line->Text().size() : multi->Text().size()); }
   };
 
   void SetUp() override {
@@ -330,15 +327,15 @@ class MonkeyTest : public WindowTest {
     QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
     for (const BoxInfo& info : kBoxes) {
       Box box{&info};
-      box.line = form.Control<QLineEdit>(info.name);
-      box.multi = form.Control<QPlainTextEdit>(info.name);
+      box.line = form.Control<SingleLineBox>(info.name);
+      box.multi = form.Control<MultiLineBox>(info.name);
       ASSERT_TRUE(box.line || box.multi) << info.name;
       boxes.push_back(box);
     }
     for (Box& box : boxes) {
       auto count = [&box] { ++box.changes; };
-      if (box.line) QObject::connect(box.line, &QLineEdit::textChanged, count);
-      if (box.multi) QObject::connect(box.multi, &QPlainTextEdit::textChanged, count);
+      if (box.line) QObject::connect(box.line, &SingleLineBox::textChanged, count);
+      if (box.multi) QObject::connect(box.multi, &MultiLineBox::textChanged, count);
     }
     for (const ButtonInfo& info : buttons) ASSERT_NE(Button(info.number), nullptr);
     ASSERT_NE(Button(kClearAll), nullptr);
@@ -621,17 +618,8 @@ class MonkeyTest : public WindowTest {
                     << e.what();
       return;
     }
-    // The box shows CR LF, a lone CR and a lone LF alike as a line break, read back as CR LF.
-    std::u16string shown;
-    shown.reserve(expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-      if (expected[i] == u'\r' || expected[i] == u'\n') {
-        if (expected[i] == u'\r' && i + 1 < expected.size() && expected[i + 1] == u'\n') ++i;
-        shown += u"\r\n";
-      } else {
-        shown += expected[i];
-      }
-    }
+    // The box keeps what the handler wrote exactly, a lone CR or LF included.
+    const std::u16string& shown = expected;
     const std::u16string actual = ReadBox(*out.multi);
     if (actual != shown) {
       const auto diff = std::mismatch(actual.begin(), actual.end(), shown.begin(), shown.end());

@@ -2,7 +2,6 @@
 // been painted, against the floor: a bare text box in the same wrap mode showing the same output.
 // Offscreen; usage: asciitab_bench [runs]
 #include <QApplication>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -13,6 +12,7 @@
 
 #include "form1.h"
 #include "tabcontrol.h"
+#include "textbox.h"
 
 namespace {
 
@@ -42,14 +42,14 @@ int main(int argc, char** argv) {
         calvexa::Form1 form;
         form.Control<calvexa::TabControl>("SSTab1")->Tabs()->setCurrentIndex(2);
         form.show();
-        form.Control<QLineEdit>("txtAHDIn")->setText(text);
+        form.Control<calvexa::SingleLineBox>("txtAHDIn")->setText(text);
         form.repaint();
-        auto* out = form.Control<QPlainTextEdit>("txtAHDOut");
+        auto* out = form.Control<calvexa::MultiLineBox>("txtAHDOut");
         const auto start = Clock::now();
         QTest::mouseClick(form.Control<QPushButton>(button), Qt::LeftButton);
         form.repaint();
         tab = std::min(tab, Since(start));
-        output = out->toPlainText();
+        output = out->plainText();
 
         QWidget window;
         window.setFont(form.font());  // the same font lays out the same lines

@@ -1,8 +1,6 @@
 // One click of each hash button on a 1 MiB input, from the click until the result box has been
 // painted. Offscreen; usage: hashtab_bench [MiB]
 #include <QApplication>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
@@ -12,6 +10,7 @@
 
 #include "form1.h"
 #include "tabcontrol.h"
+#include "textbox.h"
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -24,7 +23,7 @@ int main(int argc, char** argv) {
   form.Control<calvexa::TabControl>("SSTab1")->Tabs()->setCurrentIndex(1);
   QString text(mib << 20, QChar(u'a'));
   for (qsizetype i = 0; i < text.size(); i += 7) text[i] = QChar(static_cast<char16_t>(u'0' + i % 10));
-  form.Control<QLineEdit>("txtHashIn")->setText(text);
+  form.Control<calvexa::SingleLineBox>("txtHashIn")->setText(text);
   form.repaint();
 
   const char* buttons[] = {"Command1",  "Command2",  "Command3",  "Command4",

@@ -1,5 +1,4 @@
-#include <QLineEdit>
-#include <QPlainTextEdit>
+#include "textbox.h"
 #include <QPushButton>
 
 #include "boxtext.h"
@@ -22,8 +21,8 @@ class AsciiTabTest : public WindowTest {
     return ReadBox(*output);
   }
 
-  QLineEdit* input = Get<QLineEdit>("txtAHDIn");
-  QPlainTextEdit* output = Get<QPlainTextEdit>("txtAHDOut");
+  SingleLineBox* input = Get<SingleLineBox>("txtAHDIn");
+  MultiLineBox* output = Get<MultiLineBox>("txtAHDOut");
 };
 
 struct Click {

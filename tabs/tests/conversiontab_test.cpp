@@ -1,4 +1,4 @@
-#include <QLineEdit>
+#include "textbox.h"
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -14,7 +14,7 @@ class ConversionTabTest : public WindowTest {
     WindowTest::SetUp();
     SelectTab(3);
   }
-  QLineEdit* Box(const char* name) { return Get<QLineEdit>(name); }
+  SingleLineBox* Box(const char* name) { return Get<SingleLineBox>(name); }
   void Click(const char* button) { QTest::mouseClick(Get<QPushButton>(button), Qt::LeftButton); }
 
   // Answers the confirmation that the click opens with `answer`, after checking how it asks.
@@ -102,22 +102,22 @@ TEST_F(ConversionTabTest, EmptyOperandChangesNothing) {
 }
 
 TEST_F(ConversionTabTest, ClearAllEmptiesTheTabOnlyOnYes) {
-  const auto boxes = Get<QWidget>("SSTab1")->findChildren<QLineEdit*>();
-  std::vector<QLineEdit*> calculator;
-  for (QLineEdit* box : boxes) {
+  const auto boxes = Get<QWidget>("SSTab1")->findChildren<SingleLineBox*>();
+  std::vector<SingleLineBox*> calculator;
+  for (SingleLineBox* box : boxes) {
     if (box->parentWidget() == Box("txtAnd1")->parentWidget()) calculator.push_back(box);
   }
   ASSERT_EQ(calculator.size(), 23u);
-  for (QLineEdit* box : calculator) box->setText("1");
-  Get<QLineEdit>("txtHashIn")->setText("other tab");
+  for (SingleLineBox* box : calculator) box->setText("1");
+  Get<SingleLineBox>("txtHashIn")->setText("other tab");
 
   for (auto answer : {QMessageBox::No, QMessageBox::Cancel}) {
     ClearAllAnswering(answer);
-    for (QLineEdit* box : calculator) EXPECT_EQ(box->text(), "1") << box->objectName().toStdString();
+    for (SingleLineBox* box : calculator) EXPECT_EQ(box->text(), "1") << box->objectName().toStdString();
   }
   ClearAllAnswering(QMessageBox::Yes);
-  for (QLineEdit* box : calculator) EXPECT_EQ(box->text(), "") << box->objectName().toStdString();
-  EXPECT_EQ(Get<QLineEdit>("txtHashIn")->text(), "other tab");
+  for (SingleLineBox* box : calculator) EXPECT_EQ(box->text(), "") << box->objectName().toStdString();
+  EXPECT_EQ(Get<SingleLineBox>("txtHashIn")->text(), "other tab");
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-#include <QLineEdit>
-#include <QPlainTextEdit>
+#include "textbox.h"
 #include <QPushButton>
 #include <fstream>
 #include <map>
@@ -40,8 +39,8 @@ class HashTabTest : public WindowTest {
   void Click(const char* button) { QTest::mouseClick(Get<QPushButton>(button), Qt::LeftButton); }
   std::u16string Result() { return ReadBox(*output); }
 
-  QLineEdit* input = Get<QLineEdit>("txtHashIn");
-  QPlainTextEdit* output = Get<QPlainTextEdit>("txtHashOut");
+  SingleLineBox* input = Get<SingleLineBox>("txtHashIn");
+  MultiLineBox* output = Get<MultiLineBox>("txtHashOut");
 };
 
 TEST_F(HashTabTest, EveryButtonShowsItsPublishedDigest) {
