@@ -428,8 +428,8 @@ void Form1::closeEvent(QCloseEvent* event) {
 void Form1::Form_Unload(std::int16_t& /*Cancel*/) { objBase64.reset(); }
 
 void KeepFreedMemoryForReuse() {
-  mallopt(M_MMAP_THRESHOLD, 256 << 20);
-  mallopt(M_TRIM_THRESHOLD, 512 << 20);
+  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }
 
 void UseClassicStyle() {

@@ -14,6 +14,8 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTextLayout>
+#include <malloc.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -31,6 +33,8 @@ constexpr int kLineVerticalMargin = 1;
 constexpr double kTabStop = 80;
 // How far around the caret the text is shaped to find the next character or word boundary.
 constexpr std::size_t kBoundaryWindow = 256;
+// Texts from this size on are worth handing their memory back when a box is emptied.
+constexpr std::size_t kLargeText = std::size_t{1} << 20;
 
 QString View(std::u16string_view text) {
   return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
@@ -127,6 +131,8 @@ void TextBoxBase::AfterEdit(bool changed) {
     return;
   }
   goalX = -1;
+  // An emptied box gives its text's memory back to the system, not just to the heap.
+  if (model.Size() == 0 && model.LastChange().removed >= kLargeText) malloc_trim(0);
   UpdateScrollBar();
   EnsureCursorVisible();
   viewport()->update();

@@ -1,12 +1,34 @@
 #include "textmodel.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace calvexa {
 namespace {
 
 constexpr std::size_t kNoLine = std::numeric_limits<std::size_t>::max();
+
+// Widths are summed as whole 64ths of a pixel: integer sums are exact and quicker.
+constexpr float kUnitsPerPixel = 64;
+constexpr std::int32_t kSlow = -1;
+
+// Characters below this (the alphabets, punctuation and symbols of most texts) have their
+// metrics in flat tables; the rest, surrogates included, in a map.
+constexpr char16_t kTable = 0x3000;
+
+// When nothing wraps, only line breaks need a closer look.
+const std::int32_t* BreaksOnly() {
+  static const std::vector<std::int32_t> table = [] {
+    std::vector<std::int32_t> t(kTable, 0);
+    t[u'\r'] = t[u'\n'] = kSlow;
+    return t;
+  }();
+  return table.data();
+}
+std::int32_t ToUnits(float pixels) {
+  return static_cast<std::int32_t>(std::lround(std::clamp(pixels, 0.0f, 1.0e6f) * kUnitsPerPixel));
+}
 
 bool IsHigh(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
 bool IsLow(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
@@ -166,24 +188,36 @@ void TextModel::Replace(std::size_t from, std::size_t to, std::u16string_view wi
   last_ = {from, to - from, with.size(), {}};
   if (keepRemoved_) last_.removedText = text_.substr(from, to - from);
   text_.replace(from, to - from, with);
+  // A text that shrank far below its buffer gives the room back.
+  if (text_.capacity() > (std::size_t{1} << 16) && text_.size() < text_.capacity() / 4) {
+    text_.shrink_to_fit();
+  }
   UpdateRows(from, to - from, with.size());
 }
 
 void TextModel::SetWrap(float width, std::function<CharMetrics(char32_t)> measure) {
   wrapWidth_ = std::max(0.0f, width);
   measure_ = std::move(measure);
-  bmp_.assign(0x10000, CharMetrics{});
-  known_.assign(0x10000, 0);
+  advance_.assign(kTable, -1);
+  joins_.assign(kTable, 0);
+  fast_.assign(kTable, kSlow);  // line breaks and surrogates always take the slow path
+  others_.clear();
   RebuildRows();
 }
 
 CharMetrics TextModel::Metrics(char32_t ch) {
-  if (ch >= 0x10000) return measure_(ch);
-  if (!known_[ch]) {
-    bmp_[ch] = measure_(ch);
-    known_[ch] = 1;
+  if (ch >= kTable) {
+    const auto known = others_.find(ch);
+    if (known != others_.end()) return known->second;
+    return others_[ch] = measure_(ch);
   }
-  return bmp_[ch];
+  if (advance_[ch] < 0) {
+    const CharMetrics m = measure_(ch);
+    advance_[ch] = ToUnits(m.advance);
+    joins_[ch] = m.joinsPrevious;
+    if (!m.joinsPrevious && !IsBreak(static_cast<char16_t>(ch))) fast_[ch] = advance_[ch];
+  }
+  return {static_cast<float>(advance_[ch]) / kUnitsPerPixel, joins_[ch] != 0};
 }
 
 std::size_t TextModel::FitAfter(std::size_t from, float width) {
@@ -234,6 +268,7 @@ std::size_t TextModel::RowOf(std::size_t position) const {
 void TextModel::RebuildRows() {
   rows_.assign(1, 0);
   if (multiLine_) WrapInto(rows_, 0, kNoLine);
+  if (rows_.capacity() > 4 * rows_.size() + 4096) rows_.shrink_to_fit();
 }
 
 std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t start,
@@ -241,10 +276,28 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
   const std::size_t n = text_.size();
   const char16_t* s = text_.data();
   const bool wrap = wrapWidth_ > 0 && measure_;
-  float x = 0;
+  const std::int32_t width = wrap ? ToUnits(wrapWidth_) : std::numeric_limits<std::int32_t>::max();
+  const std::int32_t* fast = wrap ? fast_.data() : BreaksOnly();
+  std::int32_t x = 0;
   std::size_t rowStart = start;
   for (std::size_t i = start; i < n;) {
+    // The hot path of every paste: a plain character is one table look-up and one sum.
     const char16_t c = s[i];
+    std::int32_t a = c < kTable ? fast[c] : kSlow;
+    if (a >= 0) {
+      x += a;
+      if (x > width && i > rowStart) {
+        rows.push_back(i);
+        x = a;
+        rowStart = i;
+      }
+      ++i;
+      continue;
+    }
+    if (!wrap && !IsBreak(c)) {
+      ++i;
+      continue;
+    }
     if (IsBreak(c)) {
       std::size_t next = i + 1;
       if (c == u'\r' && next < n && s[next] == u'\n') ++next;
@@ -254,20 +307,17 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
       rowStart = i = next;
       continue;
     }
-    if (!wrap) {
-      ++i;
-      continue;
-    }
-    const char32_t ch = IsHigh(c) ? CodePoint(i) : c;
-    const std::size_t length = ch >= 0x10000 ? 2 : 1;
+    // Not measured yet, a surrogate pair (measured as one character), or a joining mark.
+    const char32_t ch = CodePoint(i);
     const CharMetrics m = Metrics(ch);
-    if (x + m.advance > wrapWidth_ && i > rowStart && !m.joinsPrevious) {
+    a = ToUnits(m.advance);
+    if (x + a > width && i > rowStart && !m.joinsPrevious) {
       rows.push_back(i);
       x = 0;
       rowStart = i;
     }
-    x += m.advance;
-    i += length;
+    x += a;
+    i += ch >= 0x10000 ? 2 : 1;
   }
   return kNoLine;
 }

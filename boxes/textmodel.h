@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace calvexa {
@@ -136,8 +137,13 @@ class TextModel {
 
   float wrapWidth_ = 0;
   std::function<CharMetrics(char32_t)> measure_;
-  std::vector<CharMetrics> bmp_;       // metrics of the first 65,536 code points, as measured
-  std::vector<std::uint8_t> known_;    // which of bmp_ are measured
+  // What measure said of the characters in the flat tables; an advance below 0 is not
+  // measured yet.
+  std::vector<std::int32_t> advance_;  // in 64ths of a pixel
+  std::vector<std::uint8_t> joins_;
+  // The advances the wrapping loop adds up directly, below 0 where it must look closer.
+  std::vector<std::int32_t> fast_;
+  std::unordered_map<char32_t, CharMetrics> others_;
   std::vector<std::size_t> rows_{0};   // the start of every row, in order
 };
 

@@ -28,15 +28,26 @@ std::uint8_t CharToAnsi(char16_t ch) {
   return static_cast<std::uint8_t>(0x80 + (hit - kHighControls.begin()));
 }
 
+// Both conversions run over whole megabyte texts: the common characters, which stand for
+// themselves, are converted in place and only the rest looked up.
 std::vector<std::uint8_t> TextToAnsi(const std::u16string& text) {
   std::vector<std::uint8_t> bytes(text.size());
-  std::transform(text.begin(), text.end(), bytes.begin(), CharToAnsi);
+  const char16_t* in = text.data();
+  std::uint8_t* out = bytes.data();
+  for (std::size_t i = 0, n = text.size(); i < n; ++i) {
+    const char16_t ch = in[i];
+    out[i] = ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF) ? static_cast<std::uint8_t>(ch) : CharToAnsi(ch);
+  }
   return bytes;
 }
 
 std::u16string AnsiToText(std::span<const std::uint8_t> bytes) {
   std::u16string text(bytes.size(), u'\0');
-  std::transform(bytes.begin(), bytes.end(), text.begin(), AnsiToChar);
+  char16_t* out = text.data();
+  for (std::size_t i = 0, n = bytes.size(); i < n; ++i) {
+    const std::uint8_t byte = bytes[i];
+    out[i] = byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : byte;
+  }
   return text;
 }
 
