@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <malloc.h>
 
@@ -41,6 +42,20 @@ QString View(std::u16string_view text) {
 }
 
 bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
+
+bool IsWordSeparator(char16_t c) {
+  return c < 0x80 && std::u16string_view(u".,?!@#$:;-<>[](){}=/+%&^*'\"`~|\\").find(c) !=
+                         std::u16string_view::npos;
+}
+
+// A line box shows control characters and line breaks as spaces.
+QString ShownInLine(QString text) {
+  for (QChar& c : text) {
+    const char16_t u = c.unicode();
+    if ((u < 0x20 && u != u'\t') || u == 0x2028 || u == 0x2029 || u == 0xFFFC) c = QChar(u' ');
+  }
+  return text;
+}
 
 CharMetrics Measure(const QFontMetricsF& metrics, char32_t ch) {
   CharMetrics m;
@@ -148,6 +163,7 @@ void TextBoxBase::AfterCaretMove(bool keepGoalX) {
 }
 
 void TextBoxBase::selectAll() {
+  if (!multiLine) model.EndUndoGroup();
   model.Select(0, model.Size());
   AfterCaretMove();
   PublishSelection();
@@ -179,11 +195,14 @@ void TextBoxBase::paste() {
   const QString text = QGuiApplication::clipboard()->text();
   if (text.isEmpty() && !model.HasSelection()) return;
   model.EndUndoGroup();
-  InsertTyped(text, TextModel::Edit::Other);
+  // A text edit undoes typing that continues a paste together with it; a line edit does not.
+  InsertTyped(text, multiLine ? TextModel::Edit::Paste : TextModel::Edit::Other);
 }
 
 void TextBoxBase::deleteSelection() {
-  if (model.HasSelection()) RemoveRange(model.SelectionStart(), model.SelectionEnd(), TextModel::Edit::Other);
+  // A line edit undoes a removed selection together with the typing that follows it.
+  const auto kind = multiLine ? TextModel::Edit::Other : TextModel::Edit::Typing;
+  if (model.HasSelection()) RemoveRange(model.SelectionStart(), model.SelectionEnd(), kind);
 }
 
 QString TextBoxBase::ClipboardText() const {
@@ -257,9 +276,8 @@ TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
 }
 
 std::unique_ptr<QTextLayout> TextBoxBase::Layout(const Row& row, bool withPreedit) const {
-  auto layout = std::make_unique<QTextLayout>(
-      View(std::u16string_view(model.Text()).substr(row.start, row.end - row.start)), font(),
-      viewport());
+  const QString shown = View(std::u16string_view(model.Text()).substr(row.start, row.end - row.start));
+  auto layout = std::make_unique<QTextLayout>(multiLine ? shown : ShownInLine(shown), font(), viewport());
   QTextOption option;
   option.setWrapMode(QTextOption::NoWrap);
   option.setTabStopDistance(kTabStop);
@@ -294,14 +312,22 @@ std::size_t TextBoxBase::HitTest(const QPoint& point) const {
   return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), r.end), false);
 }
 
-QRectF TextBoxBase::CaretRect() const {
-  const Row r = RowAt(CaretRow());
-  const auto layout = Layout(r, true);
+QRectF TextBoxBase::CaretRect() const { return CaretRectAt(model.Cursor(), true); }
+
+QRectF TextBoxBase::CaretRectAt(std::size_t position, bool withPreedit) const {
+  const std::size_t row = multiLine ? model.RowOf(position) : 0;
+  const Row r = RowAt(row);
+  const auto layout = Layout(r, withPreedit);
   const QTextLine line = layout->lineAt(0);
-  int at = static_cast<int>(model.Cursor() - std::min(model.Cursor(), r.start));
-  if (!preedit.isEmpty()) at += preeditCursor;
+  int at = static_cast<int>(std::clamp(position, r.start, r.end) - r.start);
+  if (withPreedit && !preedit.isEmpty()) at += preeditCursor;
   const double x = line.isValid() ? line.cursorToX(at) : 0;
   return QRectF(r.origin.x() + x, r.origin.y(), 1, LineHeight());
+}
+
+QRect TextBoxBase::PositionRect(int position) const {
+  const std::size_t at = model.Snap(static_cast<std::size_t>(std::max(0, position)), false);
+  return CaretRectAt(at, false).toAlignedRect().translated(viewport()->pos());
 }
 
 QRect TextBoxBase::CursorRect() const {
@@ -490,7 +516,7 @@ static const MoveBinding kMoves[] = {
 bool TextBoxBase::IsOwnKey(const QKeyEvent& event) const {
   if (IsTypable(event)) return true;
   for (const MoveBinding& binding : kMoves) {
-    if (event.matches(binding.key)) return multiLine || binding.move < 6;
+    if (event.matches(binding.key)) return multiLine || binding.move < 4;
   }
   for (const auto key : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
                          QKeySequence::Undo, QKeySequence::Redo, QKeySequence::SelectAll,
@@ -519,9 +545,17 @@ bool TextBoxBase::MoveKey(QKeyEvent* event) {
   for (const MoveBinding& binding : kMoves) {
     if (!event->matches(binding.key)) continue;
     const auto move = static_cast<Move>(binding.move);
-    if (!multiLine && binding.move >= 6) return false;  // Up, Down and the page keys pass on
-    model.EndUndoGroup();
+    // A line box leaves Up, Down, the page keys and Ctrl+Home/End to the window.
+    if (!multiLine && (binding.move >= 6 || move == Move::TextStart || move == Move::TextEnd)) {
+      return false;
+    }
+    if (!multiLine) model.EndUndoGroup();  // a line edit's caret moves end an undo step
     std::size_t target;
+    selectingMove = binding.select;
+    if ((move == Move::RowUp || move == Move::RowDown) && !binding.select &&
+        (binding.forward ? CaretRow() + 1 >= RowCount() : CaretRow() == 0)) {
+      return true;  // nowhere to go: caret and selection stay as they are
+    }
     if (move == Move::Char && !binding.select && model.HasSelection() && multiLine) {
       // A multi-line box drops the selection at its edge, as Qt's text edits do.
       target = binding.forward ? model.SelectionEnd() : model.SelectionStart();
@@ -552,12 +586,20 @@ bool TextBoxBase::EditKey(QKeyEvent* event) {
     undo();
   } else if (event->matches(QKeySequence::Redo)) {
     redo();
-  } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
-    if (model.HasSelection()) deleteSelection();
-    else RemoveRange(Boundary(model.Cursor(), false, true), model.Cursor(), Edit::Other);
-  } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
-    if (model.HasSelection()) deleteSelection();
-    else RemoveRange(model.Cursor(), Boundary(model.Cursor(), true, true), Edit::Other);
+  } else if (event->matches(QKeySequence::DeleteStartOfWord) ||
+             event->matches(QKeySequence::DeleteEndOfWord)) {
+    // A text edit removes the selection or else the word. A line edit stretches the selection
+    // by a word from the caret and removes it; Ctrl+Delete that leaves nothing selected
+    // removes the character after the caret instead.
+    const bool forward = event->matches(QKeySequence::DeleteEndOfWord);
+    if (multiLine) {
+      if (!model.HasSelection()) model.SetCursor(Boundary(model.Cursor(), forward, true), true);
+      if (model.HasSelection()) deleteSelection();
+    } else {
+      model.SetCursor(Boundary(model.Cursor(), forward, true), true);
+      if (model.HasSelection()) deleteSelection();
+      else if (forward) RemoveRange(model.Cursor(), Boundary(model.Cursor(), true, false), Edit::DeleteForward);
+    }
   } else if (event->key() == Qt::Key_Backspace &&
              !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
     if (model.HasSelection()) deleteSelection();
@@ -568,7 +610,7 @@ bool TextBoxBase::EditKey(QKeyEvent* event) {
     else RemoveRange(model.Cursor(), Boundary(model.Cursor(), true, false), Edit::DeleteForward);
   } else if (multiLine && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
              !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-    InsertTyped(QStringLiteral("\r\n"), Edit::Typing);
+    InsertTyped(QStringLiteral("\r\n"), Edit::Other);  // a new line is an undo step of its own
   } else {
     return false;
   }
@@ -597,7 +639,10 @@ std::size_t TextBoxBase::Target(Move move, bool forward) const {
       const bool page = move == Move::PageUp || move == Move::PageDown;
       const long step = page ? VisibleRows() : 1;
       const long row = static_cast<long>(CaretRow()) + (forward ? step : -step);
-      if (!page && (row < 0 || row >= static_cast<long>(RowCount()))) return cursor;
+      // Past the first or last row the caret stays, but a selection stretches to the end.
+      if (!page && (row < 0 || row >= static_cast<long>(RowCount()))) {
+        return selectingMove ? (forward ? model.Size() : 0) : cursor;
+      }
       const auto target = static_cast<std::size_t>(std::clamp(row, 0L, static_cast<long>(RowCount()) - 1));
       if (goalX < 0) const_cast<TextBoxBase*>(this)->goalX = CaretRect().left();
       if (page) {
@@ -640,7 +685,8 @@ std::size_t TextBoxBase::Boundary(std::size_t position, bool forward, bool words
   }
   from = model.Snap(from, true);
   to = model.Snap(to, false);
-  QTextLayout layout(View(std::u16string_view(text).substr(from, to - from)), font());
+  const QString window = View(std::u16string_view(text).substr(from, to - from));
+  QTextLayout layout(multiLine ? window : ShownInLine(window), font());
   layout.beginLayout();
   layout.endLayout();
   const int at = static_cast<int>(position - from);
@@ -650,16 +696,35 @@ std::size_t TextBoxBase::Boundary(std::size_t position, bool forward, bool words
 }
 
 std::pair<std::size_t, std::size_t> TextBoxBase::WordAt(std::size_t position) const {
-  const std::size_t end = Boundary(position, true, true);
-  const std::size_t start = Boundary(std::min(end, model.Size()), false, true);
-  if (start <= position && position < end) {
-    // SkipWords stops after the spaces that follow a word; a double click takes the word alone.
-    std::size_t wordEnd = start;
-    const std::u16string& text = model.Text();
-    while (wordEnd < end && !QChar::isSpace(text[wordEnd]) && !IsBreak(text[wordEnd])) ++wordEnd;
-    if (position < wordEnd) return {start, wordEnd};
+  const std::u16string& text = model.Text();
+  if (!multiLine) {
+    // As a line edit does: the word that the character at position belongs to, without the
+    // spaces after it.
+    const std::size_t start = Boundary(model.NextChar(position), false, true);
+    std::size_t end = Boundary(start, true, true);
+    while (end > position && end > start && QChar::isSpace(text[end - 1])) --end;
+    return {start, end};
   }
-  return {position, model.NextChar(position)};
+  // As a text edit does: the run of word characters touching position (letters, digits,
+  // symbols; not spaces and not the punctuation that separates words), preferring the one
+  // after it; nothing between two spaces.
+  const auto inWord = [&](std::size_t i) {
+    const char16_t c = text[i];
+    return !QChar::isSpace(c) && !IsBreak(c) && !IsWordSeparator(c);
+  };
+  // A separator is a word of its own.
+  std::size_t start = position, end = position;
+  if (position < text.size() && inWord(position)) {
+    while (end < text.size() && inWord(end)) ++end;
+  } else if (position < text.size() && IsWordSeparator(text[position])) {
+    return {position, position + 1};
+  } else if (position > 0 && IsWordSeparator(text[position - 1])) {
+    return {position - 1, position};
+  } else if (position == 0 || !inWord(position - 1)) {
+    return {position, position};
+  }
+  while (start > 0 && inWord(start - 1)) --start;
+  return {start, end};
 }
 
 // ---- Mouse, menu, focus ----
@@ -676,7 +741,7 @@ void TextBoxBase::mousePressEvent(QMouseEvent* event) {
     return;
   }
   if (event->button() != Qt::LeftButton) return;
-  model.EndUndoGroup();
+  if (!multiLine) model.EndUndoGroup();
   const std::size_t at = HitTest(point);
   pressPoint = point;
   const bool shift = event->modifiers() & Qt::ShiftModifier;
@@ -789,7 +854,6 @@ void TextBoxBase::focusInEvent(QFocusEvent* event) {
 
 void TextBoxBase::focusOutEvent(QFocusEvent* event) {
   QAbstractScrollArea::focusOutEvent(event);
-  model.EndUndoGroup();
   viewport()->update();
 }
 

@@ -48,6 +48,8 @@ class TextBoxBase : public QAbstractScrollArea {
   // The character position under point (the widget's coordinates).
   int PositionAt(const QPoint& point) const;
   QRect CursorRect() const;
+  // Where the caret would stand at position (the widget's coordinates).
+  QRect PositionRect(int position) const;
 
   // Replaces [from, to) with text as one undoable edit (screen readers edit this way).
   void ReplaceRange(int from, int to, const QString& text);
@@ -131,6 +133,7 @@ class TextBoxBase : public QAbstractScrollArea {
   std::unique_ptr<QTextLayout> Layout(const Row& row, bool withPreedit) const;
   std::size_t HitTest(const QPoint& point) const;
   QRectF CaretRect() const;
+  QRectF CaretRectAt(std::size_t position, bool withPreedit) const;
   QRect TextArea() const;
 
   const bool multiLine;
@@ -143,6 +146,7 @@ class TextBoxBase : public QAbstractScrollArea {
   bool pressedInSelection = false;
   bool selecting = false;
   int dropPosition = -1;  // where a drag would drop, while one hovers
+  bool selectingMove = false;  // the caret movement under way stretches the selection
 };
 
 class MultiLineBox : public TextBoxBase {

@@ -123,15 +123,16 @@ bool TextModel::Remove(std::size_t from, std::size_t to, Edit kind) {
 
 void TextModel::Record(std::size_t from, std::size_t to, std::size_t inserted, Edit kind) {
   history_.resize(done_);  // an edit after an undo drops what could have been redone
-  if (mergeable_ && done_ > 0 && kind != Edit::Other) {
+  if (mergeable_ && done_ > 0 && kind != Edit::Other && kind != Edit::Paste) {
     Step& last = history_.back();
     const bool typing = kind == Edit::Typing && from == to &&
+                        (last.kind == Edit::Typing || last.kind == Edit::Paste) &&
                         last.position + last.insertedSize == from;
     const bool back = kind == Edit::DeleteBackward && inserted == 0 && to == last.position &&
                       last.insertedSize == 0;
     const bool forward = kind == Edit::DeleteForward && inserted == 0 && from == last.position &&
                          last.insertedSize == 0;
-    if (last.kind == kind && (typing || back || forward)) {
+    if (typing || (last.kind == kind && (back || forward))) {
       if (typing) last.insertedSize += inserted;
       if (back) {
         last.saved.insert(0, text_, from, to - from);
@@ -162,8 +163,14 @@ bool TextModel::Undo() {
   Replace(step.position, step.position + step.insertedSize, step.saved);
   step.saved = std::move(inserted);
   step.insertedSize = removedSize;
-  cursor_ = Snap(step.cursorBefore, false);
-  anchor_ = Snap(step.anchorBefore, false);
+  // As in Qt's boxes: a multi-line box puts the caret after what came back, a line box
+  // restores the caret and selection the edit started from.
+  if (multiLine_) {
+    cursor_ = anchor_ = Snap(step.position + removedSize, true);
+  } else {
+    cursor_ = Snap(step.cursorBefore, false);
+    anchor_ = Snap(step.anchorBefore, false);
+  }
   mergeable_ = false;
   return true;
 }

@@ -30,8 +30,11 @@ struct CharMetrics {
 
 class TextModel {
  public:
-  // What kind of edit a change is; successive edits of one kind at one place undo together.
-  enum class Edit { Typing, DeleteBackward, DeleteForward, Other };
+  // What kind of edit a change is. As in Qt's boxes, typing that continues where the last
+  // typing ended undoes with it, whatever the caret did in between; so do runs of Backspace or
+  // Delete. Typing that continues a paste undoes with the paste. Other edits are steps of
+  // their own.
+  enum class Edit { Typing, DeleteBackward, DeleteForward, Paste, Other };
 
   // The last change, for the widget's notifications: at position, removed characters were
   // replaced by inserted ones.
@@ -111,7 +114,7 @@ class TextModel {
     // those it inserted while it is undone. insertedSize counts the ones in the text.
     std::u16string saved;
     std::size_t insertedSize = 0;
-    std::size_t cursorBefore = 0, anchorBefore = 0;
+    std::size_t cursorBefore = 0, anchorBefore = 0;  // a line box restores them on undo
     Edit kind = Edit::Other;
   };
 
