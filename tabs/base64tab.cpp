@@ -35,7 +35,11 @@ void Base64Tab::txtB64dIN_Change() {
     WriteBox(*txtB64dOUT, Codec().Decode64(ReadBox(*txtB64dIN)));
   } catch (const Base64DecodeError&) {
     // Only "=" signs and line breaks are left: an old result would pass for this input's.
-    txtB64dOUT->clear();
+    try {
+      txtB64dOUT->clear();
+    } catch (...) {
+      // Out of memory even for that: nothing may leave the slot.
+    }
   } catch (...) {
   }
 }
