@@ -411,13 +411,17 @@ Form1::Form1() {
   tabs->Tabs()->setCurrentIndex(0);
   builder.ApplyOrder(tabs->Tabs());
 
-  new Base64Tab(*this, objBase64);
+  base64Tab = new Base64Tab(*this, objBase64);
   new HashTab(*this);
   new AsciiTab(*this);
   new ConversionTab(*this);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+  // objBase64 goes with the members, before QWidget's destructor deletes the boxes and the tab:
+  // a change signal sent while they are torn down must find the tab unloaded.
+  base64Tab->Unload();
+}
 
 void Form1::closeEvent(QCloseEvent* event) {
   std::int16_t cancel = 0;
@@ -425,7 +429,10 @@ void Form1::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void Form1::Form_Unload(std::int16_t& /*Cancel*/) { objBase64.reset(); }
+void Form1::Form_Unload(std::int16_t& /*Cancel*/) {
+  base64Tab->Unload();
+  objBase64.reset();
+}
 
 void KeepFreedMemoryForReuse() {
   mallopt(M_MMAP_THRESHOLD, 64 << 20);

@@ -11,6 +11,8 @@ class QCloseEvent;
 
 namespace calvexa {
 
+class Base64Tab;
+
 class Form1 : public QWidget {
  public:
   Form1();
@@ -33,6 +35,7 @@ class Form1 : public QWidget {
   void Form_Unload(std::int16_t& Cancel);
 
   std::unique_ptr<Base64> objBase64;
+  Base64Tab* base64Tab = nullptr;  // a child: deleted by QWidget's destructor, after objBase64
 };
 
 // Every keystroke in a Base64 box re-encodes the whole text into a new result. Keeping freed

@@ -170,12 +170,15 @@ std::mt19937_64 SeededGenerator() noexcept {
 clsClassicCrypto::clsClassicCrypto() noexcept
     : BitValue{1, 2, 4, 8, 16, 32, 64, 128}, Random(SeededGenerator()) {}
 
-void clsClassicCrypto::SetProcessEventsHook(std::function<void()> hook) noexcept {
-  ProcessEventsHook = std::move(hook);
+void clsClassicCrypto::SetProcessEventsHook(std::function<void()> hook) {
+  ProcessEventsHook = hook ? std::make_shared<const std::function<void()>>(std::move(hook)) : nullptr;
 }
 
 void clsClassicCrypto::ProcessEvents() {
-  if (ProcessEventsHook) ProcessEventsHook();
+  // The running hook holds its own reference: one that replaces or clears itself lives on until
+  // it returns, and the new hook is called from the next turn on.
+  const std::shared_ptr<const std::function<void()>> hook = ProcessEventsHook;
+  if (hook) (*hook)();
 }
 
 double clsClassicCrypto::NextUniform() {
@@ -220,21 +223,20 @@ std::u16string clsClassicCrypto::TakeBufferText() {
 
 template <typename Work>
 std::u16string clsClassicCrypto::WithBuffer(Work&& work) noexcept {
-  // A call from inside the process-events hook would reset the buffer under the running call.
-  if (BufferInUse) return {};
-  BufferInUse = true;
+  // A call from inside the process-events hook gets a buffer of its own: the buffer of the call
+  // in progress is set aside and handed back as it was (moves cannot fail).
+  std::vector<std::uint8_t> outer = std::exchange(Buffer, {});
+  const std::int32_t outerLength = std::exchange(BufferLength, 0);
+  const std::int32_t outerSize = std::exchange(BufferSize, 0);
   std::u16string result;
   try {
     result = work();
   } catch (...) {
     result.clear();
-    try {
-      ResetBuffer();
-    } catch (...) {
-      // Out of memory for a fresh buffer: the next method allocates its own.
-    }
   }
-  BufferInUse = false;
+  Buffer = std::move(outer);
+  BufferLength = outerLength;
+  BufferSize = outerSize;
   return result;
 }
 
@@ -377,9 +379,11 @@ std::u16string clsClassicCrypto::Transposition2Ascii(const std::u16string& Text)
 
 std::u16string clsClassicCrypto::Ascii2PigLatin(const std::u16string& Text) noexcept {
   try {
-    const auto words = SplitAtSpaces(Text, [this] { ProcessEvents(); });
+    // The hook may change or free the caller's string; the words are views into this copy.
+    const std::u16string text = Text;
+    const auto words = SplitAtSpaces(text, [this] { ProcessEvents(); });
     std::u16string result;
-    result.reserve(Text.size() + 3 * words.size());
+    result.reserve(text.size() + 3 * words.size());
     For16(0, static_cast<std::int64_t>(words.size()) - 1, 1, [&](std::int64_t w) {
       const std::u16string_view word = words[static_cast<std::size_t>(w)];
       // All but the first character of an empty word is a negative length.
@@ -396,9 +400,10 @@ std::u16string clsClassicCrypto::Ascii2PigLatin(const std::u16string& Text) noex
 
 std::u16string clsClassicCrypto::PigLatin2Ascii(const std::u16string& Text) noexcept {
   try {
-    const auto words = SplitAtSpaces(Text, [this] { ProcessEvents(); });
+    const std::u16string text = Text;  // see Ascii2PigLatin
+    const auto words = SplitAtSpaces(text, [this] { ProcessEvents(); });
     std::u16string result;
-    result.reserve(Text.size());
+    result.reserve(text.size());
     For16(0, static_cast<std::int64_t>(words.size()) - 1, 1, [&](std::int64_t w) {
       const std::u16string_view word = words[static_cast<std::size_t>(w)];
       // Dropping the last two characters, then taking all but the last of what is left, asks
@@ -431,10 +436,13 @@ std::u16string clsClassicCrypto::CodeShift(const std::u16string& EncryptCode) no
 std::u16string clsClassicCrypto::Ascii2Random(const std::u16string& CustomValue,
                                               const std::u16string& EncryptCode) noexcept {
   return WithBuffer([&] {
+    // EncryptCode is read whole before the first turn of the hook, which may change or free
+    // the caller's strings; the text is walked in a copy of its own.
     const int shift = ShiftFromText(CodeShift(EncryptCode));
+    const std::u16string text = CustomValue;
     ResetBuffer();
-    CheckCount32(CustomValue.size());
-    for (char16_t ch : CustomValue) {
+    CheckCount32(text.size());
+    for (char16_t ch : text) {
       ProcessEvents();
       const std::int16_t v = Int16(std::int64_t{CharToAnsi(ch)} + shift);
       const char16_t digits[3] = {static_cast<char16_t>(u'0' + v / 100),

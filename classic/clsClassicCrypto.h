@@ -15,13 +15,19 @@
 // - Positions and counters are 16-bit where the original class kept them in 16 bits; those
 //   limits are part of the contract and are given per method below.
 // - One object is not for concurrent use. Ascii2Random, Random2Ascii and the Pig Latin pair
-//   call the process-events hook inside their loops; a method that needs the result buffer,
-//   called on the same object from inside that hook, fails (returns the empty text) rather
-//   than disturb the call in progress.
+//   call the process-events hook inside their loops, and the hook may run any code of the
+//   window. They work on their own copies of their texts, taken before the hook's first turn,
+//   so the result is that of the texts as they were when the method was called, whatever the
+//   hook does to the caller's strings. From inside the hook, any method of the same object may
+//   be called and gives its usual result without disturbing the call in progress, and the hook
+//   may be replaced or cleared (see SetProcessEventsHook).
+// - Destroying the object, assigning to it or moving from it inside the hook is the caller's
+//   error: the call in progress goes on using the object once the hook returns.
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <string_view>
@@ -92,9 +98,12 @@ class clsClassicCrypto {
   // difference is above 255. Any code with the same shift deciphers alike.
   std::u16string Random2Ascii(std::u16string CustomValue, std::u16string EncryptCode) noexcept;
 
-  // Called where the methods let the window process pending events; does nothing by default.
-  // An exception leaving the hook makes the running method fail.
-  void SetProcessEventsHook(std::function<void()> hook) noexcept;
+  // Called where the methods let the window process pending events; does nothing by default,
+  // or when given an empty hook. An exception leaving the hook makes the running method fail.
+  // The hook may call this itself: the hook that is running stays alive until it returns, and
+  // the new one (or none) is called from the next turn on. Throws only std::bad_alloc, and then
+  // keeps the hook it had.
+  void SetProcessEventsHook(std::function<void()> hook);
 
  private:
   void ResetBuffer();
@@ -114,9 +123,8 @@ class clsClassicCrypto {
   std::int32_t BufferSize = 0;
   std::array<std::int16_t, 8> BitValue{};
 
-  std::function<void()> ProcessEventsHook;
+  std::shared_ptr<const std::function<void()>> ProcessEventsHook;
   std::mt19937_64 Random;
-  bool BufferInUse = false;
 };
 
 }  // namespace calvexa

@@ -5,6 +5,11 @@
 #include "boxtext.h"
 
 namespace calvexa {
+namespace {
+
+struct NoCodec {};
+
+}  // namespace
 
 Base64Tab::Base64Tab(QWidget& form, std::unique_ptr<Base64>& codec)
     : QObject(&form),
@@ -18,6 +23,8 @@ Base64Tab::Base64Tab(QWidget& form, std::unique_ptr<Base64>& codec)
 }
 
 Base64& Base64Tab::Codec() {
+  // After the unload objBase64 may be gone with the window: the statement fails and is skipped.
+  if (unloaded) throw NoCodec{};
   if (!objBase64) objBase64 = std::make_unique<Base64>();
   return *objBase64;
 }
@@ -35,7 +42,11 @@ void Base64Tab::txtB64dIN_Change() {
     WriteBox(*txtB64dOUT, Codec().Decode64(ReadBox(*txtB64dIN)));
   } catch (const Base64DecodeError&) {
     // Only "=" signs and line breaks are left: an old result would pass for this input's.
-    txtB64dOUT->clear();
+    try {
+      txtB64dOUT->clear();
+    } catch (...) {
+      // Out of memory even for that: nothing may leave the slot.
+    }
   } catch (...) {
   }
 }

@@ -21,9 +21,14 @@ class Base64Tab : public QObject {
   void txtB64eIN_Change();
   void txtB64dIN_Change();
 
+  // The window is unloading and releases the codec for good: from now on a change leaves the
+  // output boxes as they are, and never creates a codec the window would not release.
+  void Unload() noexcept { unloaded = true; }
+
  private:
   Base64& Codec();
 
+  bool unloaded = false;
   std::unique_ptr<Base64>& objBase64;
   MultiLineBox* txtB64eIN;
   MultiLineBox* txtB64eOUT;

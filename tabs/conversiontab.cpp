@@ -53,8 +53,13 @@ void ConversionTab::Calculate(const Row& row, Operate operate) {
     WriteLine(*row.decimal, result->decimal);
     WriteLine(*row.hex, result->hexadecimal);
   } catch (...) {
-    row.decimal->setText(QString::fromStdU16String(std::u16string(kInvalidResult)));
-    row.hex->setText(QString::fromStdU16String(std::u16string(kInvalidResult)));
+    // Writing the fallback allocates too: out of memory, the boxes keep what they show rather
+    // than let an exception leave the slot.
+    try {
+      row.decimal->setText(QString::fromStdU16String(std::u16string(kInvalidResult)));
+      row.hex->setText(QString::fromStdU16String(std::u16string(kInvalidResult)));
+    } catch (...) {
+    }
   }
 }
 

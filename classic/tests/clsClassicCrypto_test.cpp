@@ -9,6 +9,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "codepage.h"
@@ -690,12 +691,40 @@ TEST(ProcessEventsHook, ACallFromTheHookCannotDisturbTheRunningCall) {
   const std::u16string cipher = crypto.Ascii2Random(text, u"k");
   ASSERT_FALSE(nested.empty());
   for (std::size_t i = 0; i < nested.size(); i += 2) {
-    EXPECT_EQ(nested[i], u"") << "the buffer is in use";
+    EXPECT_EQ(nested[i], u"41") << "a buffer of its own";
     EXPECT_EQ(nested[i + 1], u"baay") << "Pig Latin needs no buffer";
   }
   crypto.SetProcessEventsHook({});
   EXPECT_EQ(crypto.Random2Ascii(cipher, u"k"), text);
   EXPECT_EQ(crypto.HexEncode(u"A"), u"41");
+}
+
+// A hook that frees the caller's strings, clears itself or installs another: the result is that of
+// the texts at the call, and a replaced hook (on the heap, where a use after free shows) runs on.
+TEST(ProcessEventsHook, ResultIsThatOfTheTextsAtTheCall) {
+  static const std::u16string plain = u"hello brave new world", code = u"a code of many characters";
+  const std::u16string pig = u"ellohay ravebay ewnay orldway";
+  using Call = std::u16string (*)(clsClassicCrypto&, std::u16string&, std::u16string&);
+  const std::tuple<std::u16string, Call, std::u16string, int> rows[] = {
+      {plain, [](auto& c, auto& t, auto& k) {
+         return clsClassicCrypto().Random2Ascii(c.Ascii2Random(t, k), code); }, plain, 84},
+      {plain, [](auto& c, auto& t, auto&) { return c.Ascii2PigLatin(t); }, pig, 4},
+      {pig, [](auto& c, auto& t, auto&) { return c.PigLatin2Ascii(t); }, plain, 4}};
+  for (int row = 0; row < 9; ++row) {
+    const auto& [input, call, expected, turns] = rows[row / 3];
+    const int action = row % 3;  // free the texts, clear itself, install another
+    clsClassicCrypto crypto;
+    std::u16string text = input, key = code;
+    int first = 0, second = 0;
+    crypto.SetProcessEventsHook([&, heap = std::u16string(64, u'h')] {
+      if (action == 0) std::u16string().swap(text), std::u16string().swap(key);
+      if (action == 1) crypto.SetProcessEventsHook(nullptr);
+      if (action == 2) crypto.SetProcessEventsHook([&] { ++second; });
+      first += heap.size() == 64;
+    });
+    EXPECT_EQ((std::tuple{call(crypto, text, key), first, second}),
+              (std::tuple{expected, action == 0 ? turns : 1, action == 2 ? turns - 1 : 0})) << row;
+  }
 }
 
 }  // namespace
