@@ -110,10 +110,26 @@ TextBoxBase::~TextBoxBase() = default;
 
 void TextBoxBase::SetText(std::u16string text) {
   model.KeepRemovedText(QAccessible::isActive());
-  model.SetText(std::move(text), !multiLine);
+  Edited([&] {
+    model.SetText(std::move(text), !multiLine);
+    return true;
+  });
   viewStart = 0;
   preedit.clear();
-  AfterEdit(true);
+}
+
+template <typename Change>
+void TextBoxBase::Edited(Change change) {
+  // Nothing may leave an event handler: out of memory, the box shows what the model holds.
+  bool changed = true;
+  try {
+    changed = change();
+  } catch (...) {
+  }
+  try {
+    AfterEdit(changed);
+  } catch (...) {
+  }
 }
 
 QString TextBoxBase::SelectedText() const { return View(model.SelectedText()); }
@@ -132,12 +148,12 @@ void TextBoxBase::ReplaceRange(int from, int to, const QString& text) {
 void TextBoxBase::InsertTyped(const QString& text, TextModel::Edit kind) {
   model.KeepRemovedText(QAccessible::isActive());
   const auto* chars = reinterpret_cast<const char16_t*>(text.constData());
-  AfterEdit(model.Insert(std::u16string_view(chars, static_cast<std::size_t>(text.size())), kind));
+  Edited([&] { return model.Insert(std::u16string_view(chars, static_cast<std::size_t>(text.size())), kind); });
 }
 
 void TextBoxBase::RemoveRange(std::size_t from, std::size_t to, TextModel::Edit kind) {
   model.KeepRemovedText(QAccessible::isActive());
-  AfterEdit(model.Remove(from, to, kind));
+  Edited([&] { return model.Remove(from, to, kind); });
 }
 
 void TextBoxBase::AfterEdit(bool changed) {
@@ -173,12 +189,12 @@ void TextBoxBase::clear() { SetText({}); }
 
 void TextBoxBase::undo() {
   model.KeepRemovedText(QAccessible::isActive());
-  AfterEdit(model.Undo());
+  Edited([&] { return model.Undo(); });
 }
 
 void TextBoxBase::redo() {
   model.KeepRemovedText(QAccessible::isActive());
-  AfterEdit(model.Redo());
+  Edited([&] { return model.Redo(); });
 }
 
 void TextBoxBase::copy() const {

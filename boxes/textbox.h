@@ -101,6 +101,8 @@ class TextBoxBase : public QAbstractScrollArea {
   // caret in view, screen readers, textChanged.
   void InsertTyped(const QString& text, TextModel::Edit kind);
   void RemoveRange(std::size_t from, std::size_t to, TextModel::Edit kind);
+  template <typename Change>
+  void Edited(Change change);
   void AfterEdit(bool changed);
   void AfterCaretMove(bool keepGoalX = false);
   void Remeasure();

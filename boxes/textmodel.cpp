@@ -105,8 +105,7 @@ bool TextModel::Insert(std::u16string_view text, Edit kind) {
     text = normalized;
   }
   const std::size_t from = SelectionStart(), to = SelectionEnd();
-  Record(from, to, text.size(), kind);
-  Replace(from, to, text);
+  Apply(from, to, text, kind);
   cursor_ = anchor_ = Snap(from + text.size(), true);
   return true;
 }
@@ -115,13 +114,28 @@ bool TextModel::Remove(std::size_t from, std::size_t to, Edit kind) {
   from = Snap(from, false);
   to = Snap(to, true);
   if (from >= to) return false;
-  Record(from, to, 0, kind);
-  Replace(from, to, {});
+  Apply(from, to, {}, kind);
   cursor_ = anchor_ = Snap(from, false);
   return true;
 }
 
-void TextModel::Record(std::size_t from, std::size_t to, std::size_t inserted, Edit kind) {
+void TextModel::Apply(std::size_t from, std::size_t to, std::u16string_view with, Edit kind) {
+  // Out of memory at any point leaves a consistent model: the text is replaced whole or not
+  // at all, and an edit that cannot be recorded empties the history rather than corrupt it.
+  std::u16string removed = text_.substr(from, to - from);
+  Replace(from, to, with);
+  try {
+    Record(from, std::move(removed), with.size(), kind);
+  } catch (...) {
+    history_.clear();
+    done_ = 0;
+    mergeable_ = false;
+    throw;
+  }
+}
+
+void TextModel::Record(std::size_t from, std::u16string removed, std::size_t inserted, Edit kind) {
+  const std::size_t to = from + removed.size();
   history_.resize(done_);  // an edit after an undo drops what could have been redone
   if (mergeable_ && done_ > 0 && kind != Edit::Other && kind != Edit::Paste) {
     Step& last = history_.back();
@@ -135,16 +149,16 @@ void TextModel::Record(std::size_t from, std::size_t to, std::size_t inserted, E
     if (typing || (last.kind == kind && (back || forward))) {
       if (typing) last.insertedSize += inserted;
       if (back) {
-        last.saved.insert(0, text_, from, to - from);
+        last.saved.insert(0, removed);
         last.position = from;
       }
-      if (forward) last.saved.append(text_, from, to - from);
+      if (forward) last.saved.append(removed);
       return;
     }
   }
   Step step;
   step.position = from;
-  step.saved = text_.substr(from, to - from);
+  step.saved = std::move(removed);
   step.insertedSize = inserted;
   step.cursorBefore = cursor_;
   step.anchorBefore = anchor_;
@@ -199,7 +213,12 @@ void TextModel::Replace(std::size_t from, std::size_t to, std::u16string_view wi
   if (text_.capacity() > (std::size_t{1} << 16) && text_.size() < text_.capacity() / 4) {
     text_.shrink_to_fit();
   }
-  UpdateRows(from, to - from, with.size());
+  try {
+    UpdateRows(from, to - from, with.size());
+  } catch (...) {
+    rows_.assign(1, 0);  // always valid: the whole text as one row until the next layout
+    throw;
+  }
 }
 
 void TextModel::SetWrap(float width, std::function<CharMetrics(char32_t)> measure) {

@@ -119,7 +119,8 @@ class TextModel {
   };
 
   void Replace(std::size_t from, std::size_t to, std::u16string_view with);
-  void Record(std::size_t from, std::size_t to, std::size_t inserted, Edit kind);
+  void Apply(std::size_t from, std::size_t to, std::u16string_view with, Edit kind);
+  void Record(std::size_t from, std::u16string removed, std::size_t inserted, Edit kind);
   void RebuildRows();
   void UpdateRows(std::size_t from, std::size_t removed, std::size_t inserted);
   // Appends the row starts from start (itself a row start) on, until a line begins at or

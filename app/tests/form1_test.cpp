@@ -140,7 +140,7 @@ TEST_F(Form1Test, ClosingReleasesTheCodecAndAlwaysCloses) {
   EXPECT_NE(form.Codec(), nullptr);
   EXPECT_TRUE(form.close());
   EXPECT_EQ(form.Codec(), nullptr);
-  Get<QPlainTextEdit>("txtB64eIN")->setPlainText("late change");
+  Get<MultiLineBox>("txtB64eIN")->setPlainText("late change");
   EXPECT_EQ(form.Codec(), nullptr) << "nothing creates a codec the window would not release";
 }
 
