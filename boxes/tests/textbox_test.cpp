@@ -3,9 +3,12 @@
 // The texts stay short enough that both lay out the same unwrapped lines.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QStyleFactory>
 #include <QStyleHints>
@@ -275,6 +278,76 @@ TEST(TextBoxes, BehaveLikeQtsBoxesUnderRandomKeysClicksAndClipboard) {
     Play(true, seed, 150);
     Play(false, seed, 150);
   }
+}
+
+// What the differential test cannot reach: input methods, screen readers, the context menu,
+// drops, keys the box leaves to the window, and texts no keyboard types.
+TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
+  // Qt delivers drops only inside a real drag; the handler is called as the drag would.
+  struct Box : MultiLineBox {
+    using TextBoxBase::dropEvent;
+  } box;
+  box.resize(200, 100);
+  box.show();
+
+  // A dead key composes: preedit shown at the caret, then the committed character typed.
+  QInputMethodEvent compose(QStringLiteral("\u00B4"), {});
+  QApplication::sendEvent(&box, &compose);
+  EXPECT_EQ(box.Text(), u"");
+  QInputMethodEvent commit(QString(), {});
+  commit.setCommitString(QStringLiteral("\u00E9"));
+  QApplication::sendEvent(&box, &commit);
+  EXPECT_EQ(box.Text(), u"\u00E9");
+  EXPECT_EQ(static_cast<QWidget&>(box).inputMethodQuery(Qt::ImSurroundingText).toString(), QStringLiteral("\u00E9"));
+  EXPECT_EQ(static_cast<QWidget&>(box).inputMethodQuery(Qt::ImCursorPosition).toInt(), 1);
+  EXPECT_TRUE(static_cast<QWidget&>(box).inputMethodQuery(Qt::ImCursorRectangle).toRectF().isValid());
+
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&box);
+  ASSERT_NE(face, nullptr);
+  EXPECT_EQ(face->role(), QAccessible::EditableText);
+  ASSERT_NE(face->editableTextInterface(), nullptr);
+  face->editableTextInterface()->insertText(1, QStringLiteral("x\ny"));
+  EXPECT_EQ(box.Text(), u"\u00E9x\r\ny");
+  EXPECT_EQ(face->textInterface()->characterCount(), 5);
+  EXPECT_EQ(face->textInterface()->text(1, 2), QStringLiteral("x"));
+  EXPECT_TRUE(face->textInterface()->characterRect(0).isValid());
+
+  // The menu enables what applies now; Select All is there for any text.
+  box.Select(0, 1);
+  std::unique_ptr<QMenu> menu(box.CreateStandardContextMenu());
+  const auto enabled = [&](const char* name) { return menu->findChild<QAction*>(name)->isEnabled(); };
+  EXPECT_TRUE(enabled("edit-undo") && enabled("edit-cut") && enabled("edit-delete") &&
+              enabled("select-all"));
+  EXPECT_FALSE(enabled("edit-redo"));
+
+  // Text dropped from elsewhere lands where it is dropped.
+  QMimeData data;
+  data.setText(QStringLiteral("D"));
+  QDropEvent drop(box.PositionRect(0).center() - box.viewport()->pos(), Qt::CopyAction, &data,
+                  Qt::LeftButton, Qt::NoModifier);
+  box.dropEvent(&drop);
+  EXPECT_EQ(box.Text().substr(0, 1), u"D");
+
+  // Ctrl+Tab is the window's; Tab moves the focus and is never typed.
+  QKeyEvent ctrlTab(QEvent::ShortcutOverride, Qt::Key_Tab, Qt::ControlModifier);
+  QApplication::sendEvent(&box, &ctrlTab);
+  EXPECT_FALSE(ctrlTab.isAccepted());
+
+  // Character 0, control characters and a lone surrogate are shown and edited without harm.
+  std::u16string odd;
+  for (char16_t c = 0; c < 0x20; ++c) odd += c;
+  odd += u"\xD800x\u202Eabc\u05D0\u0627\u0915\u093F";
+  box.SetText(odd);
+  box.repaint();
+  Key(&box, Qt::Key_End, Qt::ControlModifier);
+  for (int i = 0; i < 60; ++i) Key(&box, Qt::Key_Left);
+  EXPECT_EQ(box.CursorPosition(), 0);
+  SingleLineBox line;
+  line.SetText(odd);
+  line.show();
+  line.repaint();
+  Key(&line, Qt::Key_Backspace);
+  EXPECT_EQ(line.Text(), odd.substr(0, odd.size() - 1));  // Backspace takes the vowel sign alone
 }
 
 }  // namespace
