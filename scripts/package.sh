@@ -23,12 +23,14 @@ rm -f "$work/root/DEBIAN/postinst" "$work/root/DEBIAN/postrm"
 dpkg-deb --root-owner-group --build "$work/root" "$deb" > /dev/null
 
 echo "Checking $deb"
-# Everything is printed; any finding, at warning level or above, fails the build.
-lintian --fail-on error,warning --info "$deb"
-desktop_entry=app/io.github.calvexa.Calvexa.desktop
-findings=$(desktop-file-validate "$desktop_entry" 2>&1) || true
+# Informational tags are shown too; a warning or an error fails the build.
+lintian --display-info --fail-on error,warning "$deb"
+# The desktop entry and the metainfo as the package ships them.
+share=$work/root/usr/share
+findings=$(desktop-file-validate "$share/applications/io.github.calvexa.Calvexa.desktop" 2>&1) ||
+  true
 if [ -n "$findings" ]; then
   echo "$findings"; exit 1
 fi
-appstreamcli validate --no-net --explain app/io.github.calvexa.Calvexa.metainfo.xml
+appstreamcli validate --no-net --explain "$share/metainfo/io.github.calvexa.Calvexa.metainfo.xml"
 echo "Built $deb"
