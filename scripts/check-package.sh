@@ -3,7 +3,7 @@
 # list with Debian's owners and modes, stripped binaries, and that the program finds its private
 # library from /usr/bin. Prints PASS or FAIL per check; exits non-zero if any failed.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit
 deb=$(ls build/calvexa_*_*.deb 2>/dev/null | head -n 1)
 [ -n "$deb" ] || { echo "FAIL: no build/calvexa_*.deb; run scripts/package.sh first"; exit 1; }
 failed=0
@@ -11,20 +11,25 @@ check() {  # check "what" command...
   local what=$1; shift
   if "$@"; then echo "PASS: $what"; else echo "FAIL: $what"; failed=1; fi
 }
+not() { ! "$@"; }
 
 field() { dpkg-deb --field "$deb" "$1"; }
 depends=$(field Depends)
 echo "Depends: $depends"
 has_depend() { [[ ", $depends," == *", $1"[\ ,]* ]]; }
-check "Package calvexa, version of the project" \
-  test "$(field Package) $(field Version)" = "calvexa $(sed -n 's/^project(calvexa VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)"
+version=$(sed -n 's/^project(calvexa VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)
+check "Package calvexa, version $version" \
+  test "$(field Package) $(field Version)" = "calvexa $version"
 # The font the window asks for by name; the libraries that hold Qt's xcb platform plugin and
 # its SVG image plugin, loaded at run time.
 for p in fonts-liberation2 libqt6gui6 libqt6svg6 libqt6widgets6 libcrypto++8; do
   check "Depends on $p" has_depend "$p"
 done
-check "Depends on nothing for building" \
-  bash -c '! grep -qE "(^|, )(gcc|g\+\+|cpp|cmake|ninja-build|build-essential|make)( |,|$)|-dev( |,|$)" <<< "$1"' _ "$depends"
+builds() {
+  grep -qE '(^|, )(gcc|g\+\+|cpp|cmake|ninja-build|build-essential|make)( |,|$)|-dev( |,|$)' \
+    <<< "$depends"
+}
+check "Depends on nothing for building" not builds
 
 expected="./usr/bin/calvexa 755
 ./usr/lib/calvexa/libcalvexa_hash.so.1 link
@@ -43,22 +48,25 @@ files=$(dpkg-deb --contents "$deb" | awk '
               printf "%s %o\n", $6, m }
   $1 ~ /^l/ { print $6, "link" }' | sort)
 check "File list and modes as expected" diff <(echo "$expected") <(echo "$files")
-check "Every directory 0755" \
-  bash -c '! dpkg-deb --contents "$1" | grep "^d" | grep -qv "^drwxr-xr-x "' _ "$deb"
-check "Everything owned by root:root" \
-  bash -c '! dpkg-deb --contents "$1" | awk "{print \$2}" | grep -qvx root/root' _ "$deb"
-check "No maintainer scripts" \
-  bash -c '! dpkg-deb --ctrl-tarfile "$1" | tar -t | grep -qE "(pre|post)(inst|rm)"' _ "$deb"
+other_dir_modes() { dpkg-deb --contents "$deb" | grep '^d' | grep -qv '^drwxr-xr-x '; }
+check "Every directory 0755" not other_dir_modes
+other_owners() { dpkg-deb --contents "$deb" | awk '{print $2}' | grep -qvx root/root; }
+check "Everything owned by root:root" not other_owners
+scripts() { dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qE '(pre|post)(inst|rm)'; }
+check "No maintainer scripts" not scripts
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb --extract "$deb" "$root"
+stripped() { file -b "$root/$1" | grep -q ', stripped'; }
 for elf in usr/bin/calvexa usr/lib/calvexa/libcalvexa_hash.so.1.01; do
-  check "$elf stripped" bash -c 'file -b "$1" | grep -q ", stripped"' _ "$root/$elf"
+  check "$elf stripped" stripped "$elf"
 done
 # The run path is relative to the program, so the extracted tree behaves as /usr would.
-check "The program finds its library in ../lib/calvexa" \
-  bash -c 'env -u LD_LIBRARY_PATH ldd "$1/usr/bin/calvexa" |
-           grep -qF "libcalvexa_hash.so.1 => $1/usr/bin/../lib/calvexa/libcalvexa_hash.so.1"' _ "$root"
+finds_library() {
+  env -u LD_LIBRARY_PATH ldd "$root/usr/bin/calvexa" |
+    grep -qF "libcalvexa_hash.so.1 => $root/usr/bin/../lib/calvexa/libcalvexa_hash.so.1"
+}
+check "The program finds its library in ../lib/calvexa" finds_library
 
 exit "$failed"
