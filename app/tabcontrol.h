@@ -1,6 +1,8 @@
 #pragma once
 // SSTab1: a tab control whose pages share its own coordinate space (a control at Top 120 on a
 // page sits 120 twips below the control's top edge), with one row of tabs along the bottom.
+// Ctrl+Tab and Ctrl+Shift+Tab select the next and the previous tab from anywhere in the window,
+// wrapping at either end, as in QTabWidget.
 
 #include <QWidget>
 #include <vector>
@@ -26,6 +28,8 @@ class TabControl : public QWidget {
 
  private:
   void ShowPage(int index);
+  // Selects the tab `step` places on, wrapping round.
+  void StepTab(int step);
 
   QTabBar* tabBar;
   std::vector<QWidget*> pages;

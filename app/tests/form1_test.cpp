@@ -135,6 +135,70 @@ TEST_F(Form1Test, SwitchingTabsKeepsEveryTextAndRecomputesNothing) {
   EXPECT_EQ(hash->text(), "abc");
 }
 
+// Ctrl+Tab and Ctrl+Shift+Tab step through the tabs wherever the focus is, wrapping at either
+// end; the arrow keys still move along a focused tab strip. A switch changes no box, and the
+// keyboard goes to the control last used on the new tab, else its first one, else the strip.
+TEST_F(Form1Test, KeyboardStepsThroughTheTabsFromAnywhere) {
+  // Each box's whole text, read through its USER property as the handlers see it.
+  const char* const boxes[] = {"txtB64eIN", "txtB64eOUT", "txtHashIn", "txtHashOut", "txtAnd1"};
+  auto texts = [&] {
+    QStringList all;
+    for (const char* name : boxes) {
+      QWidget* box = Get<QWidget>(name);
+      all << box->metaObject()->userProperty().read(box).toString();
+    }
+    return all;
+  };
+  QTest::keyClicks(Get<QWidget>("txtB64eIN"), "AB");
+  QWidget* encoded = Get<QWidget>("txtB64eOUT");
+  // A switch that re-ran the Base64 handler would put "QUI=" back.
+  encoded->metaObject()->userProperty().write(encoded, QStringLiteral("typed by hand"));
+  SelectTab(1);
+  QTest::keyClicks(Get<QWidget>("txtHashIn"), "abc");
+  SelectTab(3);
+  QTest::keyClicks(Get<QWidget>("txtAnd1"), "12");
+  const QStringList before = texts();
+
+  const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+  const Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+  struct Row {
+    int from;
+    const char* focus;  // nullptr: the tab strip, in both columns
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int to;
+    const char* lands;
+  };
+  // In order: each row's "lands" follows from the controls the rows before it used.
+  const Row rows[] = {
+      {0, "txtB64eIN", Qt::Key_Tab, ctrl, 1, "txtHashIn"},  // multi-line box
+      {1, "txtHashOut", Qt::Key_Tab, ctrl, 2, "txtAHDIn"},  // multi-line box, one line high
+      {2, "Command13", Qt::Key_Tab, ctrl, 3, "Command23"},
+      {3, nullptr, Qt::Key_Tab, ctrl, 4, nullptr},
+      {4, nullptr, Qt::Key_Tab, ctrl, 0, nullptr},
+      {0, nullptr, Qt::Key_Tab, ctrlShift, 4, nullptr},
+      {0, "txtB64eOUT", Qt::Key_Tab, ctrlShift, 4, nullptr},
+      {3, "txtAnd1", Qt::Key_Tab, ctrlShift, 2, "Command13"},  // single-line box
+      // X11 sends Ctrl+Shift+Tab as Backtab with both modifiers.
+      {1, "txtHashIn", Qt::Key_Backtab, ctrlShift, 0, "txtB64eOUT"},
+      {0, nullptr, Qt::Key_Backtab, ctrlShift, 4, nullptr},
+      {2, nullptr, Qt::Key_Right, Qt::NoModifier, 3, nullptr},
+      {2, nullptr, Qt::Key_Left, Qt::NoModifier, 1, nullptr},
+  };
+  for (const Row& row : rows) {
+    const std::string what = std::to_string(row.from) + " " + (row.focus ? row.focus : "strip") +
+                             " " + QKeySequence(row.key | row.modifiers).toString().toStdString();
+    SelectTab(row.from);
+    QWidget* focus = row.focus ? Get<QWidget>(row.focus) : Tabs();
+    focus->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), focus) << what;
+    QTest::keyClick(focus, row.key, row.modifiers);
+    EXPECT_EQ(Tabs()->currentIndex(), row.to) << what;
+    EXPECT_EQ(QApplication::focusWidget(), row.lands ? Get<QWidget>(row.lands) : Tabs()) << what;
+    EXPECT_EQ(texts(), before) << what;
+  }
+}
+
 TEST_F(Form1Test, ClosingReleasesTheCodecAndAlwaysCloses) {
   QTest::keyClicks(Get<MultiLineBox>("txtB64eIN"), "A");
   EXPECT_NE(form.Codec(), nullptr);

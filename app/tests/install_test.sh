@@ -7,7 +7,8 @@ prefix=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > /dev/null
 
-for file in bin/calvexa share/applications/calvexa.desktop \
+for file in bin/calvexa share/applications/io.github.calvexa.Calvexa.desktop \
+            share/metainfo/io.github.calvexa.Calvexa.metainfo.xml share/man/man1/calvexa.1.gz \
             share/icons/hicolor/16x16/apps/calvexa.png share/icons/hicolor/32x32/apps/calvexa.png \
             share/icons/hicolor/scalable/apps/calvexa.svg; do
   [ -f "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
