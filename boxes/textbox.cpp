@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QStyle>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
@@ -761,6 +762,23 @@ void TextBoxBase::mousePressEvent(QMouseEvent* event) {
   const std::size_t at = HitTest(point);
   pressPoint = point;
   const bool shift = event->modifiers() & Qt::ShiftModifier;
+  // A third click soon after a double-click selects the line (a line box: all of it).
+  if (!shift && sinceDoubleClick.isValid() &&
+      sinceDoubleClick.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval() &&
+      (point - doubleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
+    sinceDoubleClick.invalidate();
+    std::size_t start = 0, end = model.Size();
+    if (multiLine) {
+      const std::u16string& text = model.Text();
+      start = end = at;
+      while (start > 0 && !IsBreak(text[start - 1])) --start;
+      while (end < text.size() && !IsBreak(text[end])) ++end;
+    }
+    model.Select(start, end);
+    AfterCaretMove();
+    PublishSelection();
+    return;
+  }
   if (!shift && model.HasSelection() && at >= model.SelectionStart() && at < model.SelectionEnd()) {
     pressedInSelection = true;  // a drag may start from here
     return;
@@ -800,6 +818,8 @@ void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const auto [start, end] = WordAt(HitTest(event->position().toPoint()));
   model.Select(start, end);
+  sinceDoubleClick.start();
+  doubleClickPoint = event->position().toPoint();
   selecting = false;
   pressedInSelection = false;
   AfterCaretMove();

@@ -9,6 +9,7 @@
 // written, emits textChanged() once, after the text has changed.
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QPoint>
 #include <QString>
 #include <memory>
@@ -148,6 +149,8 @@ class TextBoxBase : public QAbstractScrollArea {
   bool pressedInSelection = false;
   bool selecting = false;
   int dropPosition = -1;  // where a drag would drop, while one hovers
+  QElapsedTimer sinceDoubleClick;  // a click soon after a double-click is a triple click
+  QPoint doubleClickPoint;
   bool selectingMove = false;  // the caret movement under way stretches the selection
 };
 

@@ -320,6 +320,15 @@ TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
               enabled("select-all"));
   EXPECT_FALSE(enabled("edit-redo"));
 
+  // A third click soon after a double-click takes the whole line.
+  box.SetText(u"one two\r\nthree");
+  QGuiApplication::styleHints()->setMouseDoubleClickInterval(5000);
+  const QPoint two = box.PositionRect(5).center() - box.viewport()->pos();
+  QTest::mouseDClick(box.viewport(), Qt::LeftButton, Qt::NoModifier, two);
+  QTest::mouseClick(box.viewport(), Qt::LeftButton, Qt::NoModifier, two);
+  EXPECT_EQ(box.SelectedText(), QStringLiteral("one two"));
+  QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
+
   // Text dropped from elsewhere lands where it is dropped.
   QMimeData data;
   data.setText(QStringLiteral("D"));
