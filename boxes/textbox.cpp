@@ -285,7 +285,7 @@ TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
   } else {
     // Only the characters in view are laid out, however long the line is.
     out.start = viewStart;
-    out.end = const_cast<TextModel&>(model).FitAfter(viewStart, static_cast<float>(area.width()));
+    out.end = model.FitAfter(viewStart, static_cast<float>(area.width()));
     const double y = area.top() + (area.height() - LineHeight() + 1) / 2;
     out.origin = QPointF(area.left(), std::floor(y));
   }
@@ -568,7 +568,6 @@ bool TextBoxBase::MoveKey(QKeyEvent* event) {
     }
     if (!multiLine) model.EndUndoGroup();  // a line edit's caret moves end an undo step
     std::size_t target;
-    selectingMove = binding.select;
     if ((move == Move::RowUp || move == Move::RowDown) && !binding.select &&
         (binding.forward ? CaretRow() + 1 >= RowCount() : CaretRow() == 0)) {
       return true;  // nowhere to go: caret and selection stay as they are
@@ -577,7 +576,7 @@ bool TextBoxBase::MoveKey(QKeyEvent* event) {
       // A multi-line box drops the selection at its edge, as Qt's text edits do.
       target = binding.forward ? model.SelectionEnd() : model.SelectionStart();
     } else {
-      target = Target(move, binding.forward);
+      target = Target(move, binding.forward, binding.select);
     }
     model.SetCursor(target, binding.select);
     const bool vertical = move == Move::RowUp || move == Move::RowDown || move == Move::PageUp ||
@@ -634,7 +633,7 @@ bool TextBoxBase::EditKey(QKeyEvent* event) {
   return true;
 }
 
-std::size_t TextBoxBase::Target(Move move, bool forward) const {
+std::size_t TextBoxBase::Target(Move move, bool forward, bool select) {
   const std::size_t cursor = model.Cursor();
   switch (move) {
     case Move::Char:
@@ -658,10 +657,10 @@ std::size_t TextBoxBase::Target(Move move, bool forward) const {
       const long row = static_cast<long>(CaretRow()) + (forward ? step : -step);
       // Past the first or last row the caret stays, but a selection stretches to the end.
       if (!page && (row < 0 || row >= static_cast<long>(RowCount()))) {
-        return selectingMove ? (forward ? model.Size() : 0) : cursor;
+        return select ? (forward ? model.Size() : 0) : cursor;
       }
       const auto target = static_cast<std::size_t>(std::clamp(row, 0L, static_cast<long>(RowCount()) - 1));
-      if (goalX < 0) const_cast<TextBoxBase*>(this)->goalX = CaretRect().left();
+      if (goalX < 0) goalX = CaretRect().left();
       if (page) {
         QScrollBar* bar = verticalScrollBar();
         bar->setValue(bar->value() + static_cast<int>(forward ? step : -step));

@@ -118,7 +118,7 @@ class TextBoxBase : public QAbstractScrollArea {
   bool IsOwnKey(const QKeyEvent& event) const;
   bool MoveKey(QKeyEvent* event);
   bool EditKey(QKeyEvent* event);
-  std::size_t Target(Move move, bool forward) const;
+  std::size_t Target(Move move, bool forward, bool select);
   std::size_t Boundary(std::size_t position, bool forward, bool words) const;
   std::pair<std::size_t, std::size_t> WordAt(std::size_t position) const;
 
@@ -151,7 +151,6 @@ class TextBoxBase : public QAbstractScrollArea {
   int dropPosition = -1;  // where a drag would drop, while one hovers
   QElapsedTimer sinceDoubleClick;  // a click soon after a double-click is a triple click
   QPoint doubleClickPoint;
-  bool selectingMove = false;  // the caret movement under way stretches the selection
 };
 
 class MultiLineBox : public TextBoxBase {

@@ -231,7 +231,7 @@ void TextModel::SetWrap(float width, std::function<CharMetrics(char32_t)> measur
   RebuildRows();
 }
 
-CharMetrics TextModel::Metrics(char32_t ch) {
+CharMetrics TextModel::Metrics(char32_t ch) const {
   if (ch >= kTable) {
     const auto known = others_.find(ch);
     if (known != others_.end()) return known->second;
@@ -246,7 +246,7 @@ CharMetrics TextModel::Metrics(char32_t ch) {
   return {static_cast<float>(advance_[ch]) / kUnitsPerPixel, joins_[ch] != 0};
 }
 
-std::size_t TextModel::FitAfter(std::size_t from, float width) {
+std::size_t TextModel::FitAfter(std::size_t from, float width) const {
   float x = 0;
   std::size_t i = Snap(from, false);
   while (i < text_.size() && x <= width) {
@@ -257,7 +257,7 @@ std::size_t TextModel::FitAfter(std::size_t from, float width) {
   return i;
 }
 
-std::size_t TextModel::FitBefore(std::size_t to, float width) {
+std::size_t TextModel::FitBefore(std::size_t to, float width) const {
   float x = 0;
   std::size_t i = Snap(to, false);
   while (i > 0) {

@@ -103,9 +103,9 @@ class TextModel {
   // width asked for rather than by the text's length.
   // The first position after from where the characters from `from` on are wider than width
   // (the text's end if they never are).
-  std::size_t FitAfter(std::size_t from, float width);
+  std::size_t FitAfter(std::size_t from, float width) const;
   // The smallest position from which the characters up to `to` are at most width wide.
-  std::size_t FitBefore(std::size_t to, float width);
+  std::size_t FitBefore(std::size_t to, float width) const;
 
  private:
   struct Step {
@@ -126,7 +126,7 @@ class TextModel {
   // Appends the row starts from start (itself a row start) on, until a line begins at or
   // after stop; returns where that line begins (the text's size if none does).
   std::size_t WrapInto(std::vector<std::size_t>& rows, std::size_t start, std::size_t stop);
-  CharMetrics Metrics(char32_t ch);
+  CharMetrics Metrics(char32_t ch) const;  // measures once, then remembers
   char32_t CodePoint(std::size_t position) const;
 
   bool multiLine_;
@@ -143,11 +143,11 @@ class TextModel {
   std::function<CharMetrics(char32_t)> measure_;
   // What measure said of the characters in the flat tables; an advance below 0 is not
   // measured yet.
-  std::vector<std::int32_t> advance_;  // in 64ths of a pixel
-  std::vector<std::uint8_t> joins_;
+  mutable std::vector<std::int32_t> advance_;  // in 64ths of a pixel
+  mutable std::vector<std::uint8_t> joins_;
   // The advances the wrapping loop adds up directly, below 0 where it must look closer.
-  std::vector<std::int32_t> fast_;
-  std::unordered_map<char32_t, CharMetrics> others_;
+  mutable std::vector<std::int32_t> fast_;
+  mutable std::unordered_map<char32_t, CharMetrics> others_;
   std::vector<std::size_t> rows_{0};   // the start of every row, in order
 };
 
