@@ -38,12 +38,6 @@ constexpr std::size_t kBoundaryWindow = 256;
 // Texts from this size on are worth handing their memory back when a box is emptied.
 constexpr std::size_t kLargeText = std::size_t{1} << 20;
 
-QString View(std::u16string_view text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
-bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
-
 bool IsWordSeparator(char16_t c) {
   return c < 0x80 && std::u16string_view(u".,?!@#$:;-<>[](){}=/+%&^*'\"`~|\\").find(c) !=
                          std::u16string_view::npos;
@@ -133,7 +127,7 @@ void TextBoxBase::Edited(Change change) {
   }
 }
 
-QString TextBoxBase::SelectedText() const { return View(model.SelectedText()); }
+QString TextBoxBase::SelectedText() const { return ToQString(model.SelectedText()); }
 
 void TextBoxBase::Select(int anchor, int cursor) {
   model.Select(static_cast<std::size_t>(std::max(0, anchor)),
@@ -224,14 +218,14 @@ void TextBoxBase::deleteSelection() {
 
 QString TextBoxBase::ClipboardText() const {
   const std::u16string_view selected = model.SelectedText();
-  if (!multiLine) return View(selected);
+  if (!multiLine) return ToQString(selected);
   // Qt's boxes copy every line break as one LF.
   QString out;
   out.reserve(static_cast<qsizetype>(selected.size()));
   for (std::size_t i = 0; i < selected.size(); ++i) {
     const char16_t c = selected[i];
     if (c == u'\r' && i + 1 < selected.size() && selected[i + 1] == u'\n') continue;
-    out += IsBreak(c) ? QChar(u'\n') : QChar(c);
+    out += IsLineBreak(c) ? QChar(u'\n') : QChar(c);
   }
   return out;
 }
@@ -293,7 +287,7 @@ TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
 }
 
 std::unique_ptr<QTextLayout> TextBoxBase::Layout(const Row& row, bool withPreedit) const {
-  const QString shown = View(std::u16string_view(model.Text()).substr(row.start, row.end - row.start));
+  const QString shown = ToQString(std::u16string_view(model.Text()).substr(row.start, row.end - row.start));
   auto layout = std::make_unique<QTextLayout>(multiLine ? shown : ShownInLine(shown), font(), viewport());
   QTextOption option;
   option.setWrapMode(QTextOption::NoWrap);
@@ -457,7 +451,7 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
         ranges.append({static_cast<int>(from - r.start) + offset, static_cast<int>(to - from), selected});
       }
       // A selected line break shows as a space's width of highlight after the row's text.
-      if (multiLine && selEnd > r.end && r.end < model.Size() && IsBreak(model.Text()[r.end])) {
+      if (multiLine && selEnd > r.end && r.end < model.Size() && IsLineBreak(model.Text()[r.end])) {
         const QTextLine line = layout->lineAt(0);
         const double x = r.origin.x() + line.naturalTextWidth();
         painter.fillRect(QRectF(x, r.origin.y(), QFontMetricsF(font()).horizontalAdvance(u' '), LineHeight()),
@@ -679,21 +673,21 @@ std::size_t TextBoxBase::Boundary(std::size_t position, bool forward, bool words
   position = model.Snap(position, false);
   // Across a line break, one step is the break itself.
   if (multiLine) {
-    if (forward && position < text.size() && IsBreak(text[position])) return model.NextChar(position);
-    if (!forward && position > 0 && IsBreak(text[position - 1])) return model.PreviousChar(position);
+    if (forward && position < text.size() && IsLineBreak(text[position])) return model.NextChar(position);
+    if (!forward && position > 0 && IsLineBreak(text[position - 1])) return model.PreviousChar(position);
   }
   // Shape only the neighbourhood of the caret, up to the line's ends.
   std::size_t from = position > kBoundaryWindow ? position - kBoundaryWindow : 0;
   std::size_t to = std::min(text.size(), position + kBoundaryWindow);
   if (multiLine) {
     for (std::size_t i = position; i > from; --i) {
-      if (IsBreak(text[i - 1])) {
+      if (IsLineBreak(text[i - 1])) {
         from = i;
         break;
       }
     }
     for (std::size_t i = position; i < to; ++i) {
-      if (IsBreak(text[i])) {
+      if (IsLineBreak(text[i])) {
         to = i;
         break;
       }
@@ -701,7 +695,7 @@ std::size_t TextBoxBase::Boundary(std::size_t position, bool forward, bool words
   }
   from = model.Snap(from, true);
   to = model.Snap(to, false);
-  const QString window = View(std::u16string_view(text).substr(from, to - from));
+  const QString window = ToQString(std::u16string_view(text).substr(from, to - from));
   QTextLayout layout(multiLine ? window : ShownInLine(window), font());
   layout.beginLayout();
   layout.endLayout();
@@ -726,7 +720,7 @@ std::pair<std::size_t, std::size_t> TextBoxBase::WordAt(std::size_t position) co
   // after it; nothing between two spaces.
   const auto inWord = [&](std::size_t i) {
     const char16_t c = text[i];
-    return !QChar::isSpace(c) && !IsBreak(c) && !IsWordSeparator(c);
+    return !QChar::isSpace(c) && !IsLineBreak(c) && !IsWordSeparator(c);
   };
   // A separator is a word of its own.
   std::size_t start = position, end = position;
@@ -770,8 +764,8 @@ void TextBoxBase::mousePressEvent(QMouseEvent* event) {
     if (multiLine) {
       const std::u16string& text = model.Text();
       start = end = at;
-      while (start > 0 && !IsBreak(text[start - 1])) --start;
-      while (end < text.size() && !IsBreak(text[end])) ++end;
+      while (start > 0 && !IsLineBreak(text[start - 1])) --start;
+      while (end < text.size() && !IsLineBreak(text[end])) ++end;
     }
     model.Select(start, end);
     AfterCaretMove();
@@ -939,7 +933,7 @@ QVariant TextBoxBase::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImAnchorPosition:
       return relative(model.Anchor());
     case Qt::ImSurroundingText:
-      return View(std::u16string_view(text).substr(from, to - from));
+      return ToQString(std::u16string_view(text).substr(from, to - from));
     case Qt::ImCurrentSelection:
       return SelectedText();
     case Qt::ImMaximumTextLength:
@@ -947,9 +941,9 @@ QVariant TextBoxBase::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImAbsolutePosition:
       return static_cast<qlonglong>(cursor);
     case Qt::ImTextBeforeCursor:
-      return View(std::u16string_view(text).substr(from, cursor - from));
+      return ToQString(std::u16string_view(text).substr(from, cursor - from));
     case Qt::ImTextAfterCursor:
-      return View(std::u16string_view(text).substr(cursor, to - cursor));
+      return ToQString(std::u16string_view(text).substr(cursor, to - cursor));
     case Qt::ImHints:
       return static_cast<int>(multiLine ? Qt::ImhMultiLine : Qt::ImhNone);
     case Qt::ImReadOnly:

@@ -23,6 +23,11 @@ class QTextLayout;
 
 namespace calvexa {
 
+// A QString of a part of a box's text.
+inline QString ToQString(std::u16string_view text) {
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
 class TextBoxBase : public QAbstractScrollArea {
   Q_OBJECT
 

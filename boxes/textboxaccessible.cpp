@@ -8,10 +8,6 @@
 namespace calvexa {
 namespace {
 
-QString View(std::u16string_view text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
 class TextBoxAccessible : public QAccessibleWidget,
                           public QAccessibleTextInterface,
                           public QAccessibleEditableTextInterface {
@@ -62,7 +58,7 @@ class TextBoxAccessible : public QAccessibleWidget,
     const std::u16string& all = Box()->Text();
     const auto from = static_cast<std::size_t>(std::clamp(start, 0, characterCount()));
     const auto to = static_cast<std::size_t>(std::clamp(end, 0, characterCount()));
-    return from < to ? View(std::u16string_view(all).substr(from, to - from)) : QString();
+    return from < to ? ToQString(std::u16string_view(all).substr(from, to - from)) : QString();
   }
   int characterCount() const override { return static_cast<int>(Box()->Text().size()); }
   QRect characterRect(int offset) const override {
@@ -105,8 +101,8 @@ void NotifyTextChange(TextBoxBase& box, const TextModel::Change& change) {
   if (!QAccessible::isActive()) return;
   const auto position = static_cast<int>(change.position);
   const QString inserted =
-      View(std::u16string_view(box.Text()).substr(change.position, change.inserted));
-  const QString removed = View(change.removedText);
+      ToQString(std::u16string_view(box.Text()).substr(change.position, change.inserted));
+  const QString removed = ToQString(change.removedText);
   if (change.removed > 0 && change.inserted > 0) {
     QAccessibleTextUpdateEvent event(&box, position, removed, inserted);
     QAccessible::updateAccessibility(&event);

@@ -32,8 +32,7 @@ std::int32_t ToUnits(float pixels) {
 
 bool IsHigh(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
 bool IsLow(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
-bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
-bool IsAnyBreak(char16_t c) { return IsBreak(c) || c == u'\u2028' || c == u'\u2029'; }
+bool IsAnyBreak(char16_t c) { return IsLineBreak(c) || c == u'\u2028' || c == u'\u2029'; }
 
 // Every kind of line break in a typed or pasted text becomes CR LF.
 std::u16string WithCrLf(std::u16string_view text) {
@@ -241,7 +240,7 @@ CharMetrics TextModel::Metrics(char32_t ch) const {
     const CharMetrics m = measure_(ch);
     advance_[ch] = ToUnits(m.advance);
     joins_[ch] = m.joinsPrevious;
-    if (!m.joinsPrevious && !IsBreak(static_cast<char16_t>(ch))) fast_[ch] = advance_[ch];
+    if (!m.joinsPrevious && !IsLineBreak(static_cast<char16_t>(ch))) fast_[ch] = advance_[ch];
   }
   return {static_cast<float>(advance_[ch]) / kUnitsPerPixel, joins_[ch] != 0};
 }
@@ -320,11 +319,11 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
       ++i;
       continue;
     }
-    if (!wrap && !IsBreak(c)) {
+    if (!wrap && !IsLineBreak(c)) {
       ++i;
       continue;
     }
-    if (IsBreak(c)) {
+    if (IsLineBreak(c)) {
       std::size_t next = i + 1;
       if (c == u'\r' && next < n && s[next] == u'\n') ++next;
       if (next >= stop) return next;

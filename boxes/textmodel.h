@@ -22,6 +22,9 @@
 
 namespace calvexa {
 
+// CR and LF each end a line (a CR LF pair ends one).
+inline bool IsLineBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
+
 // How a character takes part in wrapping.
 struct CharMetrics {
   float advance = 0;           // its width on its own
