@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "textboxaccessible.h"
 
@@ -37,11 +38,6 @@ constexpr double kTabStop = 80;
 constexpr std::size_t kBoundaryWindow = 256;
 // Texts from this size on are worth handing their memory back when a box is emptied.
 constexpr std::size_t kLargeText = std::size_t{1} << 20;
-
-bool IsWordSeparator(char16_t c) {
-  return c < 0x80 && std::u16string_view(u".,?!@#$:;-<>[](){}=/+%&^*'\"`~|\\").find(c) !=
-                         std::u16string_view::npos;
-}
 
 // A line box shows control characters and line breaks as spaces.
 QString ShownInLine(QString text) {
@@ -96,6 +92,8 @@ TextBoxBase::TextBoxBase(bool isMultiLine, QWidget* parent)
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
+  connect(QGuiApplication::styleHints(), &QStyleHints::cursorFlashTimeChanged, this,
+          [this] { RestartBlink(); });
   Remeasure();
 }
 
@@ -157,6 +155,8 @@ void TextBoxBase::AfterEdit(bool changed) {
     return;
   }
   goalX = -1;
+  pageCaretYValid = false;
+  RestartBlink();
   // An emptied box gives its text's memory back to the system, not just to the heap.
   if (model.Size() == 0 && model.LastChange().removed >= kLargeText) malloc_trim(0);
   UpdateScrollBar();
@@ -166,11 +166,59 @@ void TextBoxBase::AfterEdit(bool changed) {
   emit textChanged();
 }
 
-void TextBoxBase::AfterCaretMove(bool keepGoalX) {
+void TextBoxBase::AfterCaretMove(bool keepGoalX, bool scroll) {
   if (!keepGoalX) goalX = -1;
-  EnsureCursorVisible();
+  pageCaretYValid = false;
+  if (scroll) EnsureCursorVisible();
+  RestartBlink();
   viewport()->update();
   NotifyCaretMove(*this);
+}
+
+void TextBoxBase::RestartBlink() {
+  caretOn = true;
+  blink.stop();
+  const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+  if (hasFocus() && flash >= 2) blink.start(flash / 2, this);
+}
+
+void TextBoxBase::StopBlink() {
+  blink.stop();
+  caretOn = false;
+}
+
+void TextBoxBase::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == blink.timerId()) {
+    caretOn = !caretOn;
+    if (model.HasSelection() && !style()->styleHint(QStyle::SH_BlinkCursorWhenTextSelected, nullptr, this)) {
+      caretOn = false;
+    }
+    viewport()->update(CaretRect().toAlignedRect().adjusted(-2, -2, 2, 2));
+    return;
+  }
+  if (event->timerId() != autoScroll.timerId()) {
+    QAbstractScrollArea::timerEvent(event);
+    return;
+  }
+  // Held outside the box, the selection follows the pointer and the view scrolls, faster the
+  // farther the pointer is, as a text edit does.
+  const QRect visible = viewport()->rect();
+  const QPoint point = viewport()->mapFromGlobal(QCursor::pos());
+  if (selecting) {
+    ExtendSelectionTo(point);
+    AfterCaretMove(false, false);
+  }
+  const int deltaY = std::max(point.y() - visible.top(), visible.bottom() - point.y()) - visible.height();
+  const int deltaX = std::max(point.x() - visible.left(), visible.right() - point.x()) - visible.width();
+  int delta = std::max(deltaX, deltaY);
+  if (delta >= 0) {
+    delta = std::max(delta, 7);
+    autoScroll.start(4900 / (delta * delta), this);
+    if (deltaY > 0) {
+      verticalScrollBar()->triggerAction(point.y() < visible.center().y() ? QAbstractSlider::SliderSingleStepSub
+                                                                         : QAbstractSlider::SliderSingleStepAdd);
+    }
+  }
 }
 
 void TextBoxBase::selectAll() {
@@ -246,8 +294,27 @@ void TextBoxBase::InsertFromMimeData(const QMimeData* data) {
 // ---- Geometry ----
 
 double TextBoxBase::LineHeight() const {
-  const QFontMetricsF metrics(font());
-  return metrics.ascent() + metrics.descent();
+  // As a text edit stacks its lines: the leading is included, a negative one rounded up.
+  const QFontMetricsF metrics(font(), viewport());
+  const double leading = metrics.leading();
+  return metrics.ascent() + metrics.descent() + (leading >= 0 ? leading : std::ceil(leading));
+}
+
+double TextBoxBase::RowTop(std::size_t row) const {
+  // The document's margin stands above its first row only: a scrolled view starts flush.
+  const int first = FirstRow();
+  const double offset = first == 0 ? kDocumentMargin : 0;
+  return viewport()->rect().top() + offset + (static_cast<double>(row) - first) * LineHeight();
+}
+
+int TextBoxBase::FullRows() const {
+  return std::max(1, static_cast<int>(std::floor(viewport()->height() / LineHeight())));
+}
+
+int TextBoxBase::PageRows() const {
+  // The last page leaves the margin and a pixel below its last row.
+  const double room = viewport()->height() - 2 * kDocumentMargin - 1;
+  return std::max(1, static_cast<int>(std::floor(room / LineHeight())));
 }
 
 QRect TextBoxBase::TextArea() const {
@@ -264,7 +331,7 @@ int TextBoxBase::FirstRow() const { return multiLine ? verticalScrollBar()->valu
 
 int TextBoxBase::VisibleRows() const {
   if (!multiLine) return 1;
-  return std::max(1, static_cast<int>(std::floor(TextArea().height() / LineHeight())));
+  return std::max(1, static_cast<int>(std::ceil((viewport()->height() - RowTop(FirstRow())) / LineHeight())));
 }
 
 std::size_t TextBoxBase::RowCount() const { return model.RowCount(); }
@@ -275,7 +342,7 @@ TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
   if (multiLine) {
     out.start = model.RowStart(row);
     out.end = model.RowEnd(row);
-    out.origin = QPointF(area.left(), area.top() + (static_cast<double>(row) - FirstRow()) * LineHeight());
+    out.origin = QPointF(area.left(), RowTop(row));
   } else {
     // Only the characters in view are laid out, however long the line is.
     out.start = viewStart;
@@ -310,13 +377,29 @@ std::unique_ptr<QTextLayout> TextBoxBase::Layout(const Row& row, bool withPreedi
 std::size_t TextBoxBase::CaretRow() const { return multiLine ? model.RowOf(model.Cursor()) : 0; }
 
 std::size_t TextBoxBase::HitTest(const QPoint& point) const {
-  std::size_t row = 0;
-  if (multiLine) {
-    const double offset = std::floor((point.y() - TextArea().top()) / LineHeight());
-    const double wanted = std::clamp(FirstRow() + offset, 0.0, static_cast<double>(RowCount() - 1));
-    row = static_cast<std::size_t>(wanted);
+  if (!multiLine) {
+    // Beside the box the characters beyond its edges count, as if the line went on there.
+    Row r = RowAt(0);
+    double x = point.x() - r.origin.x();
+    if (x < 0) {
+      Row before = r;
+      before.start = model.FitBefore(viewStart, static_cast<float>(-x));
+      before.end = viewStart;
+      x += Layout(before, false)->lineAt(0).naturalTextWidth();
+      r.start = before.start;
+    }
+    r.end = model.FitAfter(r.start, static_cast<float>(std::max(0.0, x)) + 1);
+    const auto layout = Layout(r, false);
+    const QTextLine line = layout->lineAt(0);
+    const int at = line.isValid() ? line.xToCursor(x) : 0;
+    return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), r.end), false);
   }
-  const Row r = RowAt(row);
+  // Above the first row is the text's start, below the last its end, as in a text edit.
+  const double offset = std::floor((point.y() - RowTop(FirstRow())) / LineHeight());
+  const double wanted = FirstRow() + offset;
+  if (wanted < 0) return 0;
+  if (wanted >= static_cast<double>(RowCount())) return model.Size();
+  const Row r = RowAt(static_cast<std::size_t>(wanted));
   const auto layout = Layout(r, false);
   const QTextLine line = layout->lineAt(0);
   const int at = line.isValid() ? line.xToCursor(point.x() - r.origin.x()) : 0;
@@ -377,7 +460,7 @@ void TextBoxBase::Remeasure() {
 void TextBoxBase::UpdateScrollBar() {
   if (!multiLine) return;
   QScrollBar* bar = verticalScrollBar();
-  const int visible = VisibleRows();
+  const int visible = PageRows();
   bar->setRange(0, std::max(0, static_cast<int>(RowCount()) - visible));
   bar->setPageStep(visible);
   bar->setSingleStep(1);
@@ -385,10 +468,18 @@ void TextBoxBase::UpdateScrollBar() {
 
 void TextBoxBase::EnsureCursorVisible() {
   if (multiLine) {
-    const int row = static_cast<int>(CaretRow());
+    // As a text edit scrolls: a row above the view comes to its top; a row whose bottom
+    // reaches the view's bottom comes up to be the last whole row.
+    const std::size_t row = CaretRow();
     QScrollBar* bar = verticalScrollBar();
-    if (row < bar->value()) bar->setValue(row);
-    else if (row >= bar->value() + VisibleRows()) bar->setValue(row - VisibleRows() + 1);
+    const double top = RowTop(row), height = LineHeight(), room = viewport()->height();
+    if (top + height >= room) {
+      const bool fitsUnderMargin = kDocumentMargin + static_cast<double>(row + 1) * height <= room;
+      const long first = fitsUnderMargin ? 0 : static_cast<long>(row) + 1 - FullRows();
+      bar->setValue(static_cast<int>(std::max(first, fitsUnderMargin ? 0L : 1L)));
+    } else if (top < 0) {
+      bar->setValue(static_cast<int>(row));
+    }
     return;
   }
   // Sideways: the caret stays inside the box, and no space is left empty at the right while
@@ -411,6 +502,7 @@ void TextBoxBase::resizeEvent(QResizeEvent* event) {
 void TextBoxBase::changeEvent(QEvent* event) {
   QAbstractScrollArea::changeEvent(event);
   if (event->type() == QEvent::FontChange) Remeasure();
+  if (event->type() == QEvent::ActivationChange && !isActiveWindow()) autoScroll.stop();
   if (event->type() == QEvent::PaletteChange || event->type() == QEvent::EnabledChange ||
       event->type() == QEvent::ActivationChange) {
     viewport()->update();
@@ -434,7 +526,7 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
   const std::size_t selStart = model.SelectionStart(), selEnd = model.SelectionEnd();
   const std::size_t cursor = model.Cursor();
   const std::size_t caretRow = CaretRow();
-  const bool showCaret = hasFocus() && isEnabled();
+  const bool showCaret = hasFocus() && isEnabled() && caretOn;
 
   const std::size_t first = static_cast<std::size_t>(FirstRow());
   const std::size_t last = multiLine ? std::min(RowCount(), first + VisibleRows() + 1) : 1;
@@ -566,17 +658,23 @@ bool TextBoxBase::MoveKey(QKeyEvent* event) {
         (binding.forward ? CaretRow() + 1 >= RowCount() : CaretRow() == 0)) {
       return true;  // nowhere to go: caret and selection stay as they are
     }
-    if (move == Move::Char && !binding.select && model.HasSelection() && multiLine) {
-      // A multi-line box drops the selection at its edge, as Qt's text edits do.
+    if (move == Move::Char && !binding.select && model.HasSelection() &&
+        (multiLine || !IsLineBoxWindowsScheme())) {
+      // Left and Right drop the selection at its edge, as Qt's text edits do, and its line
+      // edits too but where the desktop follows Windows' keys.
       target = binding.forward ? model.SelectionEnd() : model.SelectionStart();
+    } else if (move == Move::PageUp || move == Move::PageDown) {
+      target = PageTarget(binding.forward);
     } else {
       target = Target(move, binding.forward, binding.select);
     }
     model.SetCursor(target, binding.select);
-    const bool vertical = move == Move::RowUp || move == Move::RowDown || move == Move::PageUp ||
-                          move == Move::PageDown;
+    const bool page = move == Move::PageUp || move == Move::PageDown;
+    const bool vertical = move == Move::RowUp || move == Move::RowDown || page;
     AfterCaretMove(vertical);
-    if (binding.select) PublishSelection();
+    if (page) pageCaretYValid = true;
+    // A line edit offers its selection to the other programs after every key it handles.
+    if (binding.select || !multiLine) PublishSelection();
     return true;
   }
   return false;
@@ -642,23 +740,21 @@ std::size_t TextBoxBase::Target(Move move, bool forward, bool select) {
       return 0;
     case Move::TextEnd:
       return model.Size();
-    case Move::RowUp:
-    case Move::RowDown:
     case Move::PageUp:
-    case Move::PageDown: {
-      const bool page = move == Move::PageUp || move == Move::PageDown;
-      const long step = page ? VisibleRows() : 1;
-      const long row = static_cast<long>(CaretRow()) + (forward ? step : -step);
-      // Past the first or last row the caret stays, but a selection stretches to the end.
-      if (!page && (row < 0 || row >= static_cast<long>(RowCount()))) {
-        return select ? (forward ? model.Size() : 0) : cursor;
+    case Move::PageDown:
+      return PageTarget(forward);
+    case Move::RowUp:
+    case Move::RowDown: {
+      const long row = static_cast<long>(CaretRow()) + (forward ? 1 : -1);
+      // Past the first or last row the caret stays, but a selection stretches to the end,
+      // and the next row up or down is reckoned from there.
+      if (row < 0 || row >= static_cast<long>(RowCount())) {
+        if (!select) return cursor;
+        goalX = -1;
+        return forward ? model.Size() : 0;
       }
-      const auto target = static_cast<std::size_t>(std::clamp(row, 0L, static_cast<long>(RowCount()) - 1));
+      const auto target = static_cast<std::size_t>(row);
       if (goalX < 0) goalX = CaretRect().left();
-      if (page) {
-        QScrollBar* bar = verticalScrollBar();
-        bar->setValue(bar->value() + static_cast<int>(forward ? step : -step));
-      }
       const Row r = RowAt(target);
       const auto layout = Layout(r, false);
       const int at = layout->lineAt(0).xToCursor(goalX - r.origin.x());
@@ -666,6 +762,44 @@ std::size_t TextBoxBase::Target(Move move, bool forward, bool select) {
     }
   }
   return cursor;
+}
+
+std::size_t TextBoxBase::PageTarget(bool forward) {
+  // As a text edit pages: the view moves by a page, and the caret goes to the row at the
+  // height in the view it had before the first of a run of PgUp and PgDn, keeping its x.
+  // Where the view cannot move on, the caret goes to the first or last row.
+  EnsureCursorVisible();
+  std::size_t row = CaretRow();
+  if (!pageCaretYValid) pageCaretY = RowTop(row);
+  if (goalX < 0) goalX = CaretRect().left();
+  double wanted = pageCaretY;
+  QScrollBar* bar = verticalScrollBar();
+  const std::size_t last = RowCount() - 1;
+  const double height = LineHeight(), room = viewport()->height();
+  const std::size_t top = static_cast<std::size_t>(bar->value());
+  if (forward) {
+    if (RowTop(last) + height + kDocumentMargin <= room) {
+      wanted = std::numeric_limits<double>::max();
+    } else {
+      const auto whole = static_cast<std::size_t>(std::max(0.0, std::floor((room - RowTop(top)) / height)));
+      bar->setValue(static_cast<int>(std::min(last, top + std::max<std::size_t>(1, whole))));
+    }
+    while (row < last && RowTop(row) < wanted) ++row;
+  } else {
+    if (top == 0) wanted = -std::numeric_limits<double>::max();
+    else bar->setValue(static_cast<int>(top > static_cast<std::size_t>(FullRows()) ? top - FullRows() : 0));
+    while (row > 0 && RowTop(row) > wanted) --row;
+  }
+  const Row r = RowAt(row);
+  const auto layout = Layout(r, false);
+  const int at = layout->lineAt(0).xToCursor(goalX - r.origin.x());
+  return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), r.end), false);
+}
+
+bool TextBoxBase::IsLineBoxWindowsScheme() const {
+  // Qt's key bindings follow the desktop's scheme: only Windows' has no Ctrl+K.
+  static const bool windows = QKeySequence::keyBindings(QKeySequence::DeleteEndOfLine).isEmpty();
+  return windows;
 }
 
 std::size_t TextBoxBase::Boundary(std::size_t position, bool forward, bool words) const {
@@ -715,106 +849,163 @@ std::pair<std::size_t, std::size_t> TextBoxBase::WordAt(std::size_t position) co
     while (end > position && end > start && QChar::isSpace(text[end - 1])) --end;
     return {start, end};
   }
-  // As a text edit does: the run of word characters touching position (letters, digits,
-  // symbols; not spaces and not the punctuation that separates words), preferring the one
-  // after it; nothing between two spaces.
-  const auto inWord = [&](std::size_t i) {
-    const char16_t c = text[i];
-    return !QChar::isSpace(c) && !IsLineBreak(c) && !IsWordSeparator(c);
-  };
-  // A separator is a word of its own.
-  std::size_t start = position, end = position;
-  if (position < text.size() && inWord(position)) {
-    while (end < text.size() && inWord(end)) ++end;
-  } else if (position < text.size() && IsWordSeparator(text[position])) {
-    return {position, position + 1};
-  } else if (position > 0 && IsWordSeparator(text[position - 1])) {
-    return {position - 1, position};
-  } else if (position == 0 || !inWord(position - 1)) {
-    return {position, position};
-  }
-  while (start > 0 && inWord(start - 1)) --start;
-  return {start, end};
+  // As a text edit does: within the line, from the word boundary before the character at
+  // position to the end of its run of word characters or separators.
+  std::size_t lineStart = position, lineEnd = position;
+  while (lineStart > 0 && !IsLineBreak(text[lineStart - 1])) --lineStart;
+  while (lineEnd < text.size() && !IsLineBreak(text[lineEnd])) ++lineEnd;
+  return DoubleClickWord(model, lineStart, lineEnd, position,
+                         [this](std::size_t p) { return Boundary(p, false, true); });
 }
 
 // ---- Mouse, menu, focus ----
 
 void TextBoxBase::mousePressEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
-  if (event->button() == Qt::MiddleButton) {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!clipboard->supportsSelection()) return;
-    model.SetCursor(HitTest(point), false);
-    const QString text = clipboard->text(QClipboard::Selection);
+  // A line edit's caret follows the middle button too; both boxes paste on its release.
+  if (event->button() == Qt::MiddleButton && !multiLine) {
     model.EndUndoGroup();
-    InsertTyped(text, TextModel::Edit::Other);
-    return;
+    model.SetCursor(HitTest(point), false);
+    AfterCaretMove();
   }
   if (event->button() != Qt::LeftButton) return;
   if (!multiLine) model.EndUndoGroup();
-  const std::size_t at = HitTest(point);
   pressPoint = point;
-  const bool shift = event->modifiers() & Qt::ShiftModifier;
-  // A third click soon after a double-click selects the line (a line box: all of it).
-  if (!shift && sinceDoubleClick.isValid() &&
+  mightDrag = false;
+  selecting = true;
+  // A third click soon after a double-click selects the line with its line break (a line
+  // box: all of it); a drag from there goes by lines.
+  if (sinceDoubleClick.isValid() &&
       sinceDoubleClick.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval() &&
       (point - doubleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
     sinceDoubleClick.invalidate();
     std::size_t start = 0, end = model.Size();
     if (multiLine) {
       const std::u16string& text = model.Text();
-      start = end = at;
+      start = end = model.Cursor();
       while (start > 0 && !IsLineBreak(text[start - 1])) --start;
       while (end < text.size() && !IsLineBreak(text[end])) ++end;
+      end = model.NextChar(end);
+      mouseUnit.Set(MouseSelection::Unit::Line, start, end);
     }
     model.Select(start, end);
     AfterCaretMove();
-    PublishSelection();
     return;
   }
-  if (!shift && model.HasSelection() && at >= model.SelectionStart() && at < model.SelectionEnd()) {
-    pressedInSelection = true;  // a drag may start from here
+  const bool shift = multiLine ? event->modifiers() == Qt::ShiftModifier
+                               : (event->modifiers() & Qt::ShiftModifier) != 0;
+  if (shift) {
+    ExtendSelectionTo(point);
+    AfterCaretMove();
     return;
   }
-  model.SetCursor(at, shift);
-  selecting = true;
+  const std::size_t at = HitTest(point);
+  // A text edit drags its selection from a press on it, ends included; a line edit has no
+  // text drag and starts a new selection.
+  if (multiLine && model.HasSelection() && at >= model.SelectionStart() && at <= model.SelectionEnd()) {
+    mightDrag = true;
+    selecting = false;
+    return;
+  }
+  model.SetCursor(at, false);
+  mouseUnit.Set(MouseSelection::Unit::Character);
   AfterCaretMove();
+}
+
+void TextBoxBase::ExtendSelectionTo(const QPoint& point) {
+  const std::size_t at = HitTest(point);
+  switch (mouseUnit.CurrentUnit()) {
+    case MouseSelection::Unit::Character:
+      model.SetCursor(at, true);
+      return;
+    case MouseSelection::Unit::Line: {
+      const auto [anchor, cursor] = mouseUnit.ExtendByLine(model, at);
+      model.Select(anchor, cursor);
+      break;
+    }
+    case MouseSelection::Unit::Word: {
+      const auto [start, end] = WordAt(at);
+      if (model.RowOf(start) != model.RowOf(end)) return;
+      const auto extended = mouseUnit.ExtendByWord(at, start, end, CaretRectAt(start, false).left(),
+                                                   CaretRectAt(end, false).left(), point.x());
+      if (!extended) return;
+      model.Select(extended->first, extended->second);
+      break;
+    }
+  }
+  PublishSelection();
 }
 
 void TextBoxBase::mouseMoveEvent(QMouseEvent* event) {
   if (!(event->buttons() & Qt::LeftButton)) return;
   const QPoint point = event->position().toPoint();
-  if (pressedInSelection) {
-    if ((point - pressPoint).manhattanLength() >= QApplication::startDragDistance()) {
-      pressedInSelection = false;
+  if (mightDrag) {
+    if ((point - pressPoint).manhattanLength() > QApplication::startDragDistance()) {
+      mightDrag = false;
       StartDrag();
     }
     return;
   }
   if (!selecting) return;
-  model.SetCursor(HitTest(point), true);
-  AfterCaretMove();
+  ExtendSelectionTo(point);
+  // A text edit leaves the scrolling to its timer while the pointer is outside; a line edit
+  // keeps the caret in view.
+  AfterCaretMove(false, !multiLine);
+  if (multiLine && event->source() == Qt::MouseEventNotSynthesized) {
+    if (viewport()->rect().contains(point)) autoScroll.stop();
+    else if (!autoScroll.isActive()) autoScroll.start(100, this);
+  }
 }
 
 void TextBoxBase::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
-  if (pressedInSelection) {
-    model.SetCursor(HitTest(event->position().toPoint()), false);
-    AfterCaretMove();
+  const QPoint point = event->position().toPoint();
+  if (event->button() == Qt::MiddleButton) {
+    MiddleClickPaste(point);
+    return;
   }
-  pressedInSelection = false;
+  if (event->button() != Qt::LeftButton) return;
+  if (autoScroll.isActive()) {
+    autoScroll.stop();
+    EnsureCursorVisible();
+  }
+  if (mightDrag) {  // pressed in the selection and let go without dragging
+    mightDrag = false;
+    model.SetCursor(HitTest(point), false);
+    mouseUnit.Set(MouseSelection::Unit::Character);
+    AfterCaretMove();
+    return;
+  }
   if (selecting) PublishSelection();
   selecting = false;
 }
 
+void TextBoxBase::MiddleClickPaste(const QPoint& point) {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (!clipboard->supportsSelection()) return;
+  const QString text = clipboard->text(QClipboard::Selection);
+  // A text edit pastes where the pointer is, a line edit at its caret (which the press put there).
+  model.SetCursor(multiLine ? HitTest(point) : model.Cursor(), false);
+  model.EndUndoGroup();
+  InsertTyped(text, TextModel::Edit::Other);
+}
+
 void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
-  const auto [start, end] = WordAt(HitTest(event->position().toPoint()));
-  model.Select(start, end);
+  const QPoint point = event->position().toPoint();
+  const std::size_t at = HitTest(point);
+  mightDrag = false;
+  selecting = true;
+  model.SetCursor(at, false);
+  mouseUnit.Set(MouseSelection::Unit::Character);
+  // A text edit selects a word only on a row with text; a drag from it goes by words.
+  const std::size_t row = multiLine ? model.RowOf(at) : 0;
+  if (!multiLine || model.RowEnd(row) > model.RowStart(row)) {
+    const auto [start, end] = WordAt(at);
+    model.Select(start, end);
+    if (multiLine && end > start) mouseUnit.Set(MouseSelection::Unit::Word, start, end);
+  }
   sinceDoubleClick.start();
-  doubleClickPoint = event->position().toPoint();
-  selecting = false;
-  pressedInSelection = false;
+  doubleClickPoint = point;
   AfterCaretMove();
   PublishSelection();
 }
@@ -878,11 +1069,13 @@ void TextBoxBase::focusInEvent(QFocusEvent* event) {
        reason == Qt::ShortcutFocusReason)) {
     selectAll();
   }
+  RestartBlink();
   viewport()->update();
 }
 
 void TextBoxBase::focusOutEvent(QFocusEvent* event) {
   QAbstractScrollArea::focusOutEvent(event);
+  StopBlink();
   viewport()->update();
 }
 
@@ -985,19 +1178,42 @@ void TextBoxBase::dropEvent(QDropEvent* event) {
   std::size_t at = HitTest(event->position().toPoint());
   model.EndUndoGroup();
   const bool fromHere = event->source() == this || event->source() == viewport();
-  if (fromHere && event->dropAction() == Qt::MoveAction) {
-    const std::size_t start = model.SelectionStart(), end = model.SelectionEnd();
-    if (at >= start && at <= end) {  // dropped onto itself: nothing moves
-      event->acceptProposedAction();
-      viewport()->update();
-      return;
-    }
-    RemoveRange(start, end, TextModel::Edit::Other);
-    if (at > end) at -= end - start;
+  if (fromHere && event->dropAction() == Qt::MoveAction && model.HasSelection()) {
+    DropMove(at, data);
+  } else {
+    model.SetCursor(at, false);
+    InsertFromMimeData(data);
   }
-  model.SetCursor(at, false);
-  InsertFromMimeData(data);
   event->acceptProposedAction();
+}
+
+void TextBoxBase::DropMove(std::size_t at, const QMimeData* data) {
+  const std::size_t start = model.SelectionStart(), end = model.SelectionEnd();
+  // Dropped onto itself, the text stays and the caret goes to its end, as in a text edit.
+  if (at >= start && at <= end) {
+    model.SetCursor(end, false);
+    AfterCaretMove();
+    return;
+  }
+  // Elsewhere in the box: the selection and what lies between it and the drop change
+  // places, as one undo step; the caret ends after the moved text.
+  const std::u16string_view text = model.Text();
+  const QString moved = data->text();
+  const auto* chars = reinterpret_cast<const char16_t*>(moved.constData());
+  const std::u16string_view movedText(chars, static_cast<std::size_t>(moved.size()));
+  std::u16string with;
+  if (at > end) {
+    with.assign(text.substr(end, at - end)).append(movedText);
+    model.Select(start, at);
+  } else {
+    with.assign(movedText).append(text.substr(at, start - at));
+    model.Select(at, end);
+  }
+  const std::size_t before = model.Size();
+  InsertTyped(ToQString(with), TextModel::Edit::Other);
+  const std::size_t movedSize = movedText.size() + model.Size() - before;  // line breaks may grow
+  model.SetCursor(at > end ? model.Cursor() : at + movedSize, false);
+  AfterCaretMove();
 }
 
 }  // namespace calvexa

@@ -9,12 +9,14 @@
 // written, emits textChanged() once, after the text has changed.
 
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QElapsedTimer>
 #include <QPoint>
 #include <QString>
 #include <memory>
 #include <string>
 
+#include "mouseselection.h"
 #include "textmodel.h"
 
 class QMenu;
@@ -99,6 +101,7 @@ class TextBoxBase : public QAbstractScrollArea {
   void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
+  void timerEvent(QTimerEvent* event) override;
 
  private:
   enum class Move { Char, Word, RowStart, RowEnd, TextStart, TextEnd, RowUp, RowDown, PageUp, PageDown };
@@ -110,7 +113,7 @@ class TextBoxBase : public QAbstractScrollArea {
   template <typename Change>
   void Edited(Change change);
   void AfterEdit(bool changed);
-  void AfterCaretMove(bool keepGoalX = false);
+  void AfterCaretMove(bool keepGoalX = false, bool scroll = true);
   void Remeasure();
   void UpdateScrollBar();
   void EnsureCursorVisible();
@@ -126,6 +129,17 @@ class TextBoxBase : public QAbstractScrollArea {
   std::size_t Target(Move move, bool forward, bool select);
   std::size_t Boundary(std::size_t position, bool forward, bool words) const;
   std::pair<std::size_t, std::size_t> WordAt(std::size_t position) const;
+  std::size_t PageTarget(bool forward);
+
+  // The mouse: pressing, dragging and Shift+clicking by the unit of the last click.
+  void ExtendSelectionTo(const QPoint& point);
+  void MiddleClickPaste(const QPoint& point);
+  void DropMove(std::size_t at, const QMimeData* data);
+  bool IsLineBoxWindowsScheme() const;
+
+  // The caret's blink, as the desktop times it; steady where the desktop says 0.
+  void RestartBlink();
+  void StopBlink();
 
   // Geometry, in the viewport's coordinates.
   struct Row {
@@ -137,6 +151,9 @@ class TextBoxBase : public QAbstractScrollArea {
   int FirstRow() const;
   int VisibleRows() const;
   double LineHeight() const;
+  double RowTop(std::size_t row) const;  // where the row starts in the viewport
+  int FullRows() const;                  // the rows that fit a scrolled view
+  int PageRows() const;                  // the rows the last page shows, above its margin
   std::size_t RowCount() const;
   std::unique_ptr<QTextLayout> Layout(const Row& row, bool withPreedit) const;
   std::size_t HitTest(const QPoint& point) const;
@@ -151,8 +168,14 @@ class TextBoxBase : public QAbstractScrollArea {
   QString preedit;            // input method text being composed at the caret
   int preeditCursor = 0;
   QPoint pressPoint;
-  bool pressedInSelection = false;
+  bool mightDrag = false;  // pressed in the selection: a move starts a drag
   bool selecting = false;
+  MouseSelection mouseUnit;
+  QBasicTimer autoScroll;  // while the pointer is held outside a multi-line box
+  QBasicTimer blink;
+  bool caretOn = true;
+  double pageCaretY = 0;  // the caret's height in view that PgUp and PgDn keep
+  bool pageCaretYValid = false;
   int dropPosition = -1;  // where a drag would drop, while one hovers
   QElapsedTimer sinceDoubleClick;  // a click soon after a double-click is a triple click
   QPoint doubleClickPoint;

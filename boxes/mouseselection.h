@@ -1,0 +1,58 @@
+#pragma once
+// How the mouse selects in a multi-line box, apart from the widget: the word a double-click
+// takes, and what a drag or a Shift+click after a double or triple click extends by. As in
+// Qt's text edits: after a double-click the selection grows by whole words, after a triple
+// click by whole lines (each with its line break), and a plain click goes back to characters.
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "textmodel.h"
+
+namespace calvexa {
+
+// The punctuation that separates words for double-clicks and word extension (not spaces).
+bool IsWordSeparator(char16_t c);
+
+// The word a double-click at position selects, within the line [lineStart, lineEnd) (line
+// breaks excluded): from the start of the word that holds position to the end of its run of
+// word characters, or of its run of separators when it starts with one. Right of a line that
+// ends in a space or a separator, and at a line's end in general, it is empty at position.
+// previousWordStart(p) is the text layout's word boundary before p on the same line.
+std::pair<std::size_t, std::size_t> DoubleClickWord(
+    const TextModel& model, std::size_t lineStart, std::size_t lineEnd, std::size_t position,
+    const std::function<std::size_t(std::size_t)>& previousWordStart);
+
+class MouseSelection {
+ public:
+  enum class Unit { Character, Word, Line };
+
+  Unit CurrentUnit() const { return unit_; }
+  // The unit the selection [start, end) was made by; a Character unit forgets it.
+  void Set(Unit unit, std::size_t start = 0, std::size_t end = 0);
+
+  // The selection (anchor, cursor) that extending the line unit to position gives: the
+  // unit itself while position is inside it, else from its far end to the start of
+  // position's line, or to the end of position's line with its line break.
+  std::pair<std::size_t, std::size_t> ExtendByLine(const TextModel& model, std::size_t position) const;
+
+  // The selection that extending the word unit gives, for the word [wordStart, wordEnd)
+  // around position, which starts at startX and ends at endX on one row, with the pointer
+  // at pointerX: the unit while position is inside it; nothing new (nullopt) while the
+  // pointer is off that word; else from the unit's far end to the nearer end of the word.
+  std::optional<std::pair<std::size_t, std::size_t>> ExtendByWord(
+      std::size_t position, std::size_t wordStart, std::size_t wordEnd, double startX, double endX,
+      double pointerX) const;
+
+  std::size_t Start() const { return start_; }
+  std::size_t End() const { return end_; }
+
+ private:
+  Unit unit_ = Unit::Character;
+  std::size_t start_ = 0, end_ = 0;
+};
+
+}  // namespace calvexa
