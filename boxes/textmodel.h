@@ -28,7 +28,10 @@ inline bool IsLineBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
 // How a character takes part in wrapping.
 struct CharMetrics {
   float advance = 0;           // its width on its own
-  bool joinsPrevious = false;  // a mark, joiner or selector: never starts a row of its own
+  // A mark, joiner or selector: never starts a row of its own, so a run of them stays on the
+  // row of the character before it however far past the width that row then reaches (as a
+  // cluster of marks does in Qt's wrap-anywhere layout).
+  bool joinsPrevious = false;
 };
 
 class TextModel {
