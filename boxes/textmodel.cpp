@@ -141,11 +141,25 @@ void TextModel::Record(std::size_t from, std::u16string removed, std::size_t ins
     const bool typing = kind == Edit::Typing && from == to &&
                         (last.kind == Edit::Typing || last.kind == Edit::Paste) &&
                         last.position + last.insertedSize == from;
-    const bool back = kind == Edit::DeleteBackward && inserted == 0 && to == last.position &&
-                      last.insertedSize == 0;
-    const bool forward = kind == Edit::DeleteForward && inserted == 0 && from == last.position &&
-                         last.insertedSize == 0;
-    if (typing || (last.kind == kind && (back || forward))) {
+    // Removals join when they touch the spot the last one left. A line box, like QLineEdit,
+    // joins runs of one key only. A text box, like QTextDocument, joins Backspace and Delete
+    // mixed, whichever side of the spot they take from, but a removed line break is a step of
+    // its own.
+    const auto isRemoval = [](Edit k) {
+      return k == Edit::DeleteBackward || k == Edit::DeleteForward;
+    };
+    const auto hasBreak = [](const std::u16string& s) {
+      return std::any_of(s.begin(), s.end(), IsLineBreak);
+    };
+    const bool removal = inserted == 0 && last.insertedSize == 0 && isRemoval(kind) &&
+                         (multiLine_ ? isRemoval(last.kind) && !hasBreak(removed) &&
+                                           !hasBreak(last.saved)
+                                     : last.kind == kind);
+    const bool back = removal && to == last.position &&
+                      (multiLine_ || kind == Edit::DeleteBackward);
+    const bool forward = removal && from == last.position &&
+                         (multiLine_ || kind == Edit::DeleteForward);
+    if (typing || back || forward) {
       if (typing) last.insertedSize += inserted;
       if (back) {
         last.saved.insert(0, removed);

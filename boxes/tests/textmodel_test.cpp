@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 
 namespace calvexa {
 namespace {
@@ -75,6 +76,51 @@ TEST(TextModel, CaretNeverSplitsAPairAndUndoGroupsRunsOfOneKind) {
   while (model.Redo()) {
   }
   EXPECT_EQ(model.Text(), u"ab x");
+}
+
+// Keys played into a model as the widgets play them, and the text and caret after each undo,
+// as Qt's QPlainTextEdit and QLineEdit give them ("|" is a line break, two characters here).
+TEST(TextModel, UndoGroupsEditsAsQtsBoxesDo) {
+  struct Row {
+    bool multiLine;
+    const char* keys;  // letters typed, L and R move, B Backspace, D Delete, E Enter
+    const char* undos;
+  } rows[] = {
+      {true, "abcdLLBDB", "abcd@3 @0"},  // mixed at one spot: one step, caret after it
+      {true, "abcdLLDBD", "abcd@4 @0"},
+      {true, "abcLBRRB", "abc@3 @0"},  // joined on either side of the spot
+      {true, "abEcdBBBBB", "ab@2 ab|@4 ab|cd@6 ab|@4 ab@2 @0"},  // a line break apart
+      {true, "abEcdLLBB", "abcd@2 ab|cd@4 ab|@4 ab@2 @0"},
+      {false, "abcdLLBDB", "ad@1 acd@1 abcd@2 @0"},  // a line edit: runs of one key
+      {false, "abcdLLBBDD", "cd@0 abcd@2 @0"},
+  };
+  for (const Row& row : rows) {
+    TextModel model(row.multiLine);
+    for (const char* k = row.keys; *k; ++k) {
+      const std::size_t at = model.Cursor();
+      if (*k == 'L' || *k == 'R') {
+        model.SetCursor(*k == 'L' ? model.PreviousChar(at) : model.NextChar(at), false);
+        if (!row.multiLine) model.EndUndoGroup();  // a line edit's caret moves end a step
+      } else if (*k == 'B') {
+        model.Remove(model.PreviousChar(at), at, TextModel::Edit::DeleteBackward);
+      } else if (*k == 'D') {
+        model.Remove(at, model.NextChar(at), TextModel::Edit::DeleteForward);
+      } else if (*k == 'E') {
+        model.Insert(u"\r\n", TextModel::Edit::Other);
+      } else {
+        model.Insert(std::u16string(1, static_cast<char16_t>(*k)), TextModel::Edit::Typing);
+      }
+    }
+    std::string undos;
+    while (model.Undo()) {
+      if (!undos.empty()) undos += ' ';
+      for (char16_t c : model.Text()) {
+        if (c != u'\n') undos += c == u'\r' ? '|' : static_cast<char>(c);
+      }
+      undos += '@' + std::to_string(model.Cursor());
+    }
+    EXPECT_EQ(undos, row.undos) << row.keys;
+  }
 }
 
 // A run of spacing marks (each as wide as the box allows) stays on the row of its letter; its
