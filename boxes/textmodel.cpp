@@ -141,11 +141,25 @@ void TextModel::Record(std::size_t from, std::u16string removed, std::size_t ins
     const bool typing = kind == Edit::Typing && from == to &&
                         (last.kind == Edit::Typing || last.kind == Edit::Paste) &&
                         last.position + last.insertedSize == from;
-    const bool back = kind == Edit::DeleteBackward && inserted == 0 && to == last.position &&
-                      last.insertedSize == 0;
-    const bool forward = kind == Edit::DeleteForward && inserted == 0 && from == last.position &&
-                         last.insertedSize == 0;
-    if (typing || (last.kind == kind && (back || forward))) {
+    // Removals join when they touch the spot the last one left. A line box, like QLineEdit,
+    // joins runs of one key only. A text box, like QTextDocument, joins Backspace and Delete
+    // mixed, whichever side of the spot they take from, but a removed line break is a step of
+    // its own.
+    const auto isRemoval = [](Edit k) {
+      return k == Edit::DeleteBackward || k == Edit::DeleteForward;
+    };
+    const auto hasBreak = [](const std::u16string& s) {
+      return std::any_of(s.begin(), s.end(), IsLineBreak);
+    };
+    const bool removal = inserted == 0 && last.insertedSize == 0 && isRemoval(kind) &&
+                         (multiLine_ ? isRemoval(last.kind) && !hasBreak(removed) &&
+                                           !hasBreak(last.saved)
+                                     : last.kind == kind);
+    const bool back = removal && to == last.position &&
+                      (multiLine_ || kind == Edit::DeleteBackward);
+    const bool forward = removal && from == last.position &&
+                         (multiLine_ || kind == Edit::DeleteForward);
+    if (typing || back || forward) {
       if (typing) last.insertedSize += inserted;
       if (back) {
         last.saved.insert(0, removed);
@@ -341,7 +355,9 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
       x = 0;
       rowStart = i;
     }
-    x += a;
+    // A run of joining characters never breaks, however long. Past the width, all that matters
+    // is that the row is too wide, so the sum stops growing there and stays in range.
+    x = std::min(x + a, width + 1);
     i += ch >= 0x10000 ? 2 : 1;
   }
   return kNoLine;
@@ -349,9 +365,12 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
 
 void TextModel::UpdateRows(std::size_t from, std::size_t removed, std::size_t inserted) {
   if (!multiLine_) return;
-  // rows_ still describes the text before the edit. Rows before the one ahead of the edit
-  // keep their starts: a character inserted at a row's start may still fit on the row above.
-  std::size_t first = RowOf(std::min(from, rows_.back()));
+  // rows_ still describes the text before the edit. The character before the edit may change
+  // with it (a high surrogate gains or loses its low half), and whether a character starts a
+  // row is decided by the row above it: so the rows from the one above the row that holds the
+  // character before the edit are wrapped again. A character inserted at a row's start may
+  // likewise still fit on the row above.
+  std::size_t first = RowOf(from > 0 ? from - 1 : 0);
   if (first > 0) --first;
   std::vector<std::size_t> middle;
   const std::size_t lineStart = WrapInto(middle, rows_[first], from + inserted + 1);

@@ -28,15 +28,19 @@ inline bool IsLineBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
 // How a character takes part in wrapping.
 struct CharMetrics {
   float advance = 0;           // its width on its own
-  bool joinsPrevious = false;  // a mark, joiner or selector: never starts a row of its own
+  // A mark, joiner or selector: never starts a row of its own, so a run of them stays on the
+  // row of the character before it however far past the width that row then reaches (as a
+  // cluster of marks does in Qt's wrap-anywhere layout).
+  bool joinsPrevious = false;
 };
 
 class TextModel {
  public:
   // What kind of edit a change is. As in Qt's boxes, typing that continues where the last
-  // typing ended undoes with it, whatever the caret did in between; so do runs of Backspace or
-  // Delete. Typing that continues a paste undoes with the paste. Other edits are steps of
-  // their own.
+  // typing ended undoes with it, whatever the caret did in between, and typing that continues
+  // a paste undoes with the paste. In a single-line model a run of Backspace, or of Delete,
+  // undoes as one step; in a multi-line model Backspace and Delete mixed at one spot do, but a
+  // removed line break is a step of its own. Other edits are steps of their own.
   enum class Edit { Typing, DeleteBackward, DeleteForward, Paste, Other };
 
   // The last change, for the widget's notifications: at position, removed characters were

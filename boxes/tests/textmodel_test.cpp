@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 
 namespace calvexa {
 namespace {
 
-// Narrow letters, wide capitals, zero-width marks: enough variety to wrap at odd places.
+// Narrow letters, wide capitals, zero-width marks, a spacing mark, and a lone surrogate half
+// drawn as a box wider than the pair it may become: enough variety to wrap at odd places.
 CharMetrics TestMetrics(char32_t ch) {
-  if (ch == 0x301) return {0, true};
+  if (ch == 0x301 || ch == 0x200D || ch == 0xFE0F) return {0, true};
+  if (ch == 0x93F) return {4, true};
+  if (ch >= 0xD800 && ch < 0xE000) return {40, false};
   if (ch >= 'A' && ch <= 'Z') return {9, false};
   return {ch >= 0x10000 ? 12.0f : 5.0f, false};
 }
@@ -74,11 +78,71 @@ TEST(TextModel, CaretNeverSplitsAPairAndUndoGroupsRunsOfOneKind) {
   EXPECT_EQ(model.Text(), u"ab x");
 }
 
+// Keys played into a model as the widgets play them, and the text and caret after each undo,
+// as Qt's QPlainTextEdit and QLineEdit give them ("|" is a line break, two characters here).
+TEST(TextModel, UndoGroupsEditsAsQtsBoxesDo) {
+  struct Row {
+    bool multiLine;
+    const char* keys;  // letters typed, L and R move, B Backspace, D Delete, E Enter
+    const char* undos;
+  } rows[] = {
+      {true, "abcdLLBDB", "abcd@3 @0"},  // mixed at one spot: one step, caret after it
+      {true, "abcdLLDBD", "abcd@4 @0"},
+      {true, "abcLBRRB", "abc@3 @0"},  // joined on either side of the spot
+      {true, "abEcdBBBBB", "ab@2 ab|@4 ab|cd@6 ab|@4 ab@2 @0"},  // a line break apart
+      {true, "abEcdLLBB", "abcd@2 ab|cd@4 ab|@4 ab@2 @0"},
+      {false, "abcdLLBDB", "ad@1 acd@1 abcd@2 @0"},  // a line edit: runs of one key
+      {false, "abcdLLBBDD", "cd@0 abcd@2 @0"},
+  };
+  for (const Row& row : rows) {
+    TextModel model(row.multiLine);
+    for (const char* k = row.keys; *k; ++k) {
+      const std::size_t at = model.Cursor();
+      if (*k == 'L' || *k == 'R') {
+        model.SetCursor(*k == 'L' ? model.PreviousChar(at) : model.NextChar(at), false);
+        if (!row.multiLine) model.EndUndoGroup();  // a line edit's caret moves end a step
+      } else if (*k == 'B') {
+        model.Remove(model.PreviousChar(at), at, TextModel::Edit::DeleteBackward);
+      } else if (*k == 'D') {
+        model.Remove(at, model.NextChar(at), TextModel::Edit::DeleteForward);
+      } else if (*k == 'E') {
+        model.Insert(u"\r\n", TextModel::Edit::Other);
+      } else {
+        model.Insert(std::u16string(1, static_cast<char16_t>(*k)), TextModel::Edit::Typing);
+      }
+    }
+    std::string undos;
+    while (model.Undo()) {
+      if (!undos.empty()) undos += ' ';
+      for (char16_t c : model.Text()) {
+        if (c != u'\n') undos += c == u'\r' ? '|' : static_cast<char>(c);
+      }
+      undos += '@' + std::to_string(model.Cursor());
+    }
+    EXPECT_EQ(undos, row.undos) << row.keys;
+  }
+}
+
+// A run of spacing marks (each as wide as the box allows) stays on the row of its letter; its
+// width would pass the range of a 32-bit sum.
+TEST(TextModel, AJoiningRunNeverStartsARowHoweverWide) {
+  TextModel model(true);
+  model.SetWrap(50, [](char32_t ch) {
+    return CharMetrics{ch == 0x93F ? 1.0e6f : 5.0f, ch == 0x93F};
+  });
+  model.SetText(u"a" + std::u16string(40, u'\u093F') + u"b", false);
+  EXPECT_EQ(Rows(model), (std::vector<std::size_t>{0, 41}));
+}
+
 // Random edits, undos and redos keep the row index equal to a fresh layout of the text, and
 // undoing everything gives back the text the history started from.
 TEST(TextModel, IncrementalRowsMatchAFreshLayoutUnderRandomEdits) {
-  static const std::u16string kPieces[] = {u"a",  u"W",    u"\r\n", u"\r", u"\n",  u"e\u0301",
-                                           u" ",  u"\U0001F600", u"xyzXYZ", u"\0", u"abcdefghij"};
+  // Lone halves, CR and LF apart and joining characters, inserted anywhere, join or split
+  // pairs and clusters with the characters beside the edit.
+  static const std::u16string kPieces[] = {
+      u"a",      u"W",          u"\r\n",   u"\r",         u"\n",     u"e\u0301",
+      u" ",      u"\U0001F600", u"xyzXYZ", u"\0",         u"abcdefghij",
+      u"\xD83D", u"\xDE00",     u"\u093F", u"\u200D\uFE0F"};
   for (unsigned seed = 1; seed <= 40; ++seed) {
     std::mt19937 rng(seed);
     const float width = static_cast<float>(10 + rng() % 60);
@@ -86,8 +150,12 @@ TEST(TextModel, IncrementalRowsMatchAFreshLayoutUnderRandomEdits) {
     model.SetWrap(width, TestMetrics);
     const std::u16string start = seed % 2 ? u"" : u"line\rtwo\nthree\r\nfour";
     model.SetText(start, false);
-    for (int step = 0; step < 300; ++step) {
-      const std::size_t a = rng() % (model.Size() + 1), b = rng() % (model.Size() + 1);
+    for (int step = 0; step < 1000; ++step) {
+      // Half the edits land at, or a character beside, where the last one ended.
+      const std::size_t end = model.LastChange().position + model.LastChange().inserted;
+      const std::size_t a = rng() % 2 ? end + rng() % 3 - std::min<std::size_t>(end, 1)
+                                      : rng() % (model.Size() + 1);
+      const std::size_t b = rng() % (model.Size() + 1);
       switch (rng() % 6) {
         case 0:
         case 1: {
