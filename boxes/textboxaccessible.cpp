@@ -1,12 +1,251 @@
 #include "textboxaccessible.h"
 
 #include <QAccessibleWidget>
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
 #include <QWidget>
+#include <limits>
 
 #include "textbox.h"
 
 namespace calvexa {
 namespace {
+
+// The punctuation a text cursor's word moves stop at, as the boxes' own word moves do.
+bool IsWordSeparator(char16_t c) {
+  return c < 0x80 && std::u16string_view(u".,?!@#$:;-<>[](){}=/+%&^*'\"`~|\\").find(c) !=
+                         std::u16string_view::npos;
+}
+
+// What a screen reader reads around an offset: the character, word, sentence, line or paragraph
+// there, before it or after it, answered as Qt's box of the same kind answers (a multi-line box
+// as QPlainTextEdit, a line box as QLineEdit). Qt's boxes shape the whole text or paragraph for
+// every question; these look at most kReach characters either way, so a question costs the
+// same in a box of megabytes. Only a paragraph, a line box's line and the whole text are
+// answered whole, as they are what was asked for.
+class Reader {
+ public:
+  using Type = QAccessible::TextBoundaryType;
+  struct Span {
+    int start = -1, end = -1;  // -1, -1: nothing there
+  };
+  enum class Side { At, Before, After };
+
+  explicit Reader(const TextBoxBase& box)
+      : model(box.Model()), text(model.Text()), size(text.size()),
+        caret(static_cast<std::size_t>(box.CursorPosition())) {}
+
+  Span Find(Side side, int offset, Type type) const {
+    return model.MultiLine() ? InDocument(side, offset, type) : InLine(side, offset, type);
+  }
+
+ private:
+  // A word or sentence longer than this is cut this far from the offset.
+  static constexpr std::size_t kReach = 4096;
+  static constexpr std::size_t kWhole = std::numeric_limits<std::size_t>::max();
+
+  static Span Make(std::size_t start, std::size_t end) {
+    return {static_cast<int>(start), static_cast<int>(end)};
+  }
+  QString Window(std::size_t from, std::size_t to) const {
+    return ToQString(std::u16string_view(text).substr(from, to - from));
+  }
+
+  // ---- Multi-line: as QPlainTextEdit, whose answers come from its text cursor's moves ----
+
+  // The offset -2 is the caret and -1 the text's end; any other offset out of range reads at
+  // the caret (QPlainTextEdit's cursor stays there when told to go out of range).
+  Span InDocument(Side side, int offset, Type type) const {
+    std::size_t p = offset == -1 ? size
+                    : offset < 0 || static_cast<std::size_t>(offset) > size
+                        ? caret
+                        : InsideBreak(static_cast<std::size_t>(offset));
+    const Span at = DocumentAt(p, type);
+    // The item before is the one at the character before the item; the one after, the item at
+    // its end. At the text's start there is no character before, and the item itself answers.
+    if (side == Side::Before && at.start > 0) return DocumentAt(InsideBreak(at.start - 1), type);
+    if (side == Side::After) return DocumentAt(static_cast<std::size_t>(at.end), type);
+    return at;
+  }
+
+  // The position of the CR LF pair whose LF is at p; Qt's document has one break where we keep two.
+  std::size_t InsideBreak(std::size_t p) const {
+    return p > 0 && p < size && text[p - 1] == u'\r' && text[p] == u'\n' ? p - 1 : p;
+  }
+
+  std::size_t ParagraphStart(std::size_t p, std::size_t reach) const {
+    const std::size_t stop = p > reach ? p - reach : 0;
+    while (p > stop && !IsLineBreak(text[p - 1])) --p;
+    return model.Snap(p, true);
+  }
+  // Before the paragraph's line break.
+  std::size_t ParagraphEnd(std::size_t p, std::size_t reach) const {
+    const std::size_t stop = size - p > reach ? p + reach : size;
+    while (p < stop && !IsLineBreak(text[p])) ++p;
+    return model.Snap(p, false);
+  }
+
+  Span DocumentAt(std::size_t p, Type type) const {
+    switch (type) {
+      case QAccessible::CharBoundary: {
+        if (p >= size) return Make(p, p);
+        if (IsLineBreak(text[p])) return Make(p, model.NextChar(p));
+        const std::size_t from = ParagraphStart(p, kReach), to = ParagraphEnd(p, kReach);
+        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, Window(from, to));
+        graphemes.setPosition(static_cast<qsizetype>(p - from));
+        return Make(p, from + static_cast<std::size_t>(graphemes.toNextBoundary()));
+      }
+      case QAccessible::WordBoundary: {
+        // From the start of the word at p to its end, moving as the text cursor does: words
+        // are runs of characters that are neither spaces nor separators, and a run of
+        // separators is a word of its own.
+        const std::size_t from = ParagraphStart(p, kReach), to = ParagraphEnd(p, kReach);
+        std::size_t start = p;
+        if (p > from && !(p == to && (QChar::isSpace(text[p - 1]) || IsWordSeparator(text[p - 1])))) {
+          QTextLayout layout(Window(from, to));
+          const int after = static_cast<int>((p < to ? p + 1 : p) - from);
+          start = from + static_cast<std::size_t>(layout.previousCursorPosition(after, QTextLayout::SkipWords));
+        }
+        std::size_t end = start;
+        if (end < to && IsWordSeparator(text[end])) {
+          while (end < to && IsWordSeparator(text[end])) ++end;
+        } else {
+          while (end < to && !QChar::isSpace(text[end]) && !IsWordSeparator(text[end])) ++end;
+        }
+        return Make(start, end);
+      }
+      case QAccessible::SentenceBoundary: {
+        const std::size_t from = ParagraphStart(p, kReach), to = ParagraphEnd(p, kReach);
+        QTextBoundaryFinder sentences(QTextBoundaryFinder::Sentence, Window(from, to));
+        const auto at = static_cast<qsizetype>(p - from);
+        sentences.setPosition(at);
+        qsizetype first = at;
+        if (!(sentences.boundaryReasons() & QTextBoundaryFinder::StartOfItem)) first = sentences.toPreviousBoundary();
+        const qsizetype next = sentences.toNextBoundary();
+        return Make(first < 0 ? from : from + static_cast<std::size_t>(first),
+                    next < 0 ? to : from + static_cast<std::size_t>(next));
+      }
+      case QAccessible::LineBoundary: {
+        // Our rows are the lines. A row that wraps after a space ends before it, as a text
+        // cursor's end of line does.
+        const std::size_t row = model.RowOf(p);
+        const std::size_t start = model.RowStart(row);
+        std::size_t end = model.RowEnd(row);
+        const bool wraps = row + 1 < model.RowCount() && model.RowStart(row + 1) == end;
+        if (wraps && end > start && QChar::isSpace(text[end - 1])) --end;
+        return Make(start, end);
+      }
+      case QAccessible::ParagraphBoundary:
+        return Make(ParagraphStart(p, kWhole), ParagraphEnd(p, kWhole));
+      case QAccessible::NoBoundary:
+        break;
+    }
+    return Make(0, size);
+  }
+
+  // ---- One line: as QLineEdit, whose answers come from a boundary finder over the text ----
+
+  // The offset -2 is the caret and -1 the text's end; others out of range read nothing.
+  Span InLine(Side side, int offset, Type type) const {
+    const std::size_t p = offset == -2 ? caret : offset == -1 ? size : static_cast<std::size_t>(std::max(offset, 0));
+    const bool valid = size > 0 && offset >= -2 && p <= size;
+    if (!valid || (side == Side::Before && p == 0) || (side == Side::After && p == size)) return {};
+    switch (type) {
+      case QAccessible::CharBoundary:
+        if (side == Side::At && p == size) return {};
+        return Items(side, p, QTextBoundaryFinder::Grapheme);
+      case QAccessible::WordBoundary:
+        return Items(side, p, QTextBoundaryFinder::Word);
+      case QAccessible::SentenceBoundary:
+        return Items(side, p, QTextBoundaryFinder::Sentence);
+      case QAccessible::LineBoundary:
+      case QAccessible::ParagraphBoundary:
+        return LineAt(side, p);
+      case QAccessible::NoBoundary:
+        break;
+    }
+    return side == Side::At ? Make(0, size) : Span{};
+  }
+
+  // Lines end after each LF, which they include.
+  Span LineAt(Side side, std::size_t p) const {
+    const std::u16string_view all(text);
+    if (side == Side::After) {
+      const std::size_t lf = all.find(u'\n', std::min(p, size - 1));
+      if (lf == std::u16string_view::npos) return {};
+      p = lf + 1;
+    } else if (side == Side::Before) {
+      const std::size_t lf = all.rfind(u'\n', p - 1);
+      if (lf == std::u16string_view::npos) return {};
+      p = lf;
+    }
+    const std::size_t start = p > 0 && all.rfind(u'\n', p - 1) != std::u16string_view::npos
+                                  ? all.rfind(u'\n', p - 1) + 1 : 0;
+    const std::size_t lf = all.find(u'\n', std::min(p, size - 1));
+    return Make(start, lf == std::u16string_view::npos ? size : lf + 1);
+  }
+
+  // Characters, words and sentences are the runs between the finder's boundaries that start or
+  // end an item: a word and the spaces and punctuation before the next word are two runs.
+  // QLineEdit never answers for a word or sentence that ends at the text's end, nor for a run
+  // that starts at the text's start before any item; these answer what it looks for there.
+  Span Items(Side side, std::size_t p, QTextBoundaryFinder::BoundaryType type) const {
+    const std::size_t from = model.Snap(p > kReach ? p - kReach : 0, true);
+    const std::size_t to = model.Snap(size - p > kReach ? p + kReach : size, false);
+    QTextBoundaryFinder finder(type, Window(from, to));
+    const auto n = static_cast<qsizetype>(to - from);
+    const auto marked = [&] {
+      return (finder.boundaryReasons() &
+              (QTextBoundaryFinder::StartOfItem | QTextBoundaryFinder::EndOfItem)) != 0;
+    };
+    // The last such boundary before x (or at it), the window's start if none.
+    const auto back = [&](qsizetype x, bool orAt) {
+      finder.setPosition(x);
+      if (!orAt || !marked()) {
+        while (finder.position() > 0 && finder.toPreviousBoundary() > 0 && !marked()) {
+        }
+      }
+      return std::max<qsizetype>(finder.position(), 0);
+    };
+    // The first such boundary after x, the window's end if none.
+    const auto ahead = [&](qsizetype x) {
+      finder.setPosition(x);
+      while (finder.toNextBoundary() >= 0 && finder.position() < n && !marked()) {
+      }
+      return finder.position() < 0 ? n : finder.position();
+    };
+    const auto at = static_cast<qsizetype>(p - from);
+    qsizetype start = 0, end = 0;
+    switch (side) {
+      case Side::At:
+        finder.setPosition(at);
+        if (at == n && marked()) {
+          start = back(n, false);
+          end = n;
+        } else {
+          start = back(at, true);
+          end = ahead(start);
+        }
+        break;
+      case Side::Before:
+        end = back(at, true);
+        if (end == 0) return {};
+        start = back(end, false);
+        break;
+      case Side::After:
+        start = ahead(at);
+        if (start >= n) return {};
+        end = ahead(start);
+        break;
+    }
+    return Make(from + static_cast<std::size_t>(start), from + static_cast<std::size_t>(end));
+  }
+
+  const TextModel& model;
+  const std::u16string& text;
+  const std::size_t size;
+  const std::size_t caret;
+};
 
 class TextBoxAccessible : public QAccessibleWidget,
                           public QAccessibleTextInterface,
@@ -69,9 +308,27 @@ class TextBoxAccessible : public QAccessibleWidget,
     return Box()->PositionAt(Box()->mapFromGlobal(point));
   }
   void scrollToSubstring(int start, int) override { setCursorPosition(start); }
+  QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int* start,
+                       int* end) const override {
+    return Answer(Reader(*Box()).Find(Reader::Side::At, offset, type), start, end);
+  }
+  QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int* start,
+                           int* end) const override {
+    return Answer(Reader(*Box()).Find(Reader::Side::Before, offset, type), start, end);
+  }
+  QString textAfterOffset(int offset, QAccessible::TextBoundaryType type, int* start,
+                          int* end) const override {
+    return Answer(Reader(*Box()).Find(Reader::Side::After, offset, type), start, end);
+  }
   QString attributes(int offset, int* start, int* end) const override {
     *start = *end = offset;
     return {};
+  }
+
+  QString Answer(Reader::Span span, int* start, int* end) const {
+    *start = span.start;
+    *end = span.end;
+    return span.start < 0 ? QString() : text(span.start, span.end);
   }
 
   // Editable text interface.

@@ -13,7 +13,11 @@
 #include <QStyleFactory>
 #include <QStyleHints>
 #include <QTest>
+#include <QTextBoundaryFinder>
+#include <csignal>
+#include <cstring>
 #include <random>
+#include <unistd.h>
 
 #include "textbox.h"
 
@@ -278,6 +282,131 @@ TEST(TextBoxes, BehaveLikeQtsBoxesUnderRandomKeysClicksAndClipboard) {
     Play(true, seed, 150);
     Play(false, seed, 150);
   }
+}
+
+// Screen readers ask for the character, word, sentence, line or paragraph at, before and after
+// any offset (-2 the caret, -1 the end). Ours must answer as Qt's box of the same kind, on wrapped
+// rows too, and always return: a watchdog names the question that never did.
+char watchdogQuestion[160] = "";
+void WatchdogBarks(int) {
+  const char prefix[] = "\nno answer within the time limit: ";
+  (void)!write(2, prefix, sizeof prefix - 1);
+  (void)!write(2, watchdogQuestion, strnlen(watchdogQuestion, sizeof watchdogQuestion));
+  _exit(1);
+}
+
+struct Answer {
+  int start = -1, end = -1;
+  QString text;
+  bool operator==(const Answer&) const = default;
+};
+
+Answer Ask(QAccessibleTextInterface* face, int side, int offset, QAccessible::TextBoundaryType type) {
+  Answer a;
+  a.text = side == 0   ? face->textAtOffset(offset, type, &a.start, &a.end)
+           : side == 1 ? face->textBeforeOffset(offset, type, &a.start, &a.end)
+                       : face->textAfterOffset(offset, type, &a.start, &a.end);
+  if (a.start < 0) a = {};  // Qt's line edit sometimes says nothing as [-1, 0)
+  return a;
+}
+
+std::string Show(QString text) { return text.replace(QChar(u'\n'), QStringLiteral("\\n")).toStdString(); }
+
+// What Qt's line edit answers. Where its boundary finder runs off the text it never returns:
+// at the end after a word or sentence (the answer is that last one), at the start before any
+// (the run up to the first).
+Answer LineEditAnswer(QAccessibleTextInterface* qt, const QString& text, int side, int offset,
+                      QAccessible::TextBoundaryType type, int caret) {
+  const int p = offset == -2 ? caret : offset == -1 ? static_cast<int>(text.size()) : offset;
+  if (side != 0 || text.isEmpty() || (p != 0 && p != text.size()) ||
+      (type != QAccessible::WordBoundary && type != QAccessible::SentenceBoundary)) {
+    return Ask(qt, side, offset, type);
+  }
+  QTextBoundaryFinder finder(
+      type == QAccessible::WordBoundary ? QTextBoundaryFinder::Word : QTextBoundaryFinder::Sentence, text);
+  finder.setPosition(p);
+  const bool item = finder.boundaryReasons() & (QTextBoundaryFinder::StartOfItem | QTextBoundaryFinder::EndOfItem);
+  if (p > 0 && item) return Ask(qt, 1, p, type);
+  if (p > 0 || item) return Ask(qt, side, offset, type);
+  const int next = Ask(qt, 2, 0, type).start;
+  const int end = next < 0 ? static_cast<int>(text.size()) : next;
+  return {0, end, text.left(end)};
+}
+
+TEST(TextBoxes, ScreenReadersReadAroundEveryOffsetAsInQtsBoxes) {
+  const QString digits = QStringLiteral("0123456789").repeated(14);
+  const QString texts[] = {
+      {}, QStringLiteral("x"), QStringLiteral("\nx"), QStringLiteral(" x"), QStringLiteral(".x"),
+      QStringLiteral("Hello, world. This is (a) test!  Next one? Yes... ok.\n"),
+      QStringLiteral("SGVsbG8=\nd29ybGQ==\n\n=="), QStringLiteral("a\r\nb c.\r\n\r\nd \rz"),
+      QStringLiteral("tab\there  x\u00A0y--z"), QStringLiteral("e\u0301t\U0001F600s \U0001F600"),
+      QStringLiteral("trailing space "), digits + QStringLiteral("\nab") + digits.left(70),
+      QStringLiteral("Lorem ipsum dolor sit amet, consectetur adipiscing elit. ").repeated(4),
+      QStringLiteral("\u05E9\u05DC\u05D5\u05DD abc \u0627\u0644\u0633\u0644\u0627\u0645. \u4E2D\u6587"),
+  };
+  constexpr QAccessible::TextBoundaryType kTypes[] = {
+      QAccessible::CharBoundary, QAccessible::WordBoundary, QAccessible::SentenceBoundary,
+      QAccessible::LineBoundary, QAccessible::ParagraphBoundary, QAccessible::NoBoundary};
+  constexpr const char* kSides[] = {"at", "before", "after"};
+
+  signal(SIGALRM, WatchdogBarks);
+  alarm(60);
+  qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});  // range warnings
+  int failures = 0;
+  for (const bool multi : {true, false}) {
+    for (const QString& text : texts) {
+      Pair pair(multi);
+      const std::u16string ourText = text.toStdU16String();
+      const int size = static_cast<int>(ourText.size());
+      pair.ours->SetText(ourText);
+      const int caret = static_cast<int>(pair.ours->Model().Snap(ourText.size() / 2, false));
+      pair.ours->Select(caret, caret);
+      if (multi) {
+        pair.qtMulti->setPlainText(text);
+        QTextCursor cursor = pair.qtMulti->textCursor();
+        cursor.setPosition(QtPosition(ourText, caret));
+        pair.qtMulti->setTextCursor(cursor);
+      } else {
+        pair.qtLine->setText(text);
+        pair.qtLine->setCursorPosition(caret);
+      }
+      QCoreApplication::processEvents();
+      auto* ours = QAccessible::queryAccessibleInterface(pair.ours)->textInterface();
+      auto* qt = QAccessible::queryAccessibleInterface(pair.Qt())->textInterface();
+      for (const auto type : kTypes) {
+        for (int side = 0; side < 3; ++side) {
+          for (int offset = -2; offset <= size + 1; ++offset) {
+            snprintf(watchdogQuestion, sizeof watchdogQuestion, "%s box, %s %d, boundary %d, text of %d",
+                     multi ? "multi-line" : "line", kSides[side], offset, static_cast<int>(type), size);
+            Answer mine = Ask(ours, side, offset, type);
+            Answer want;
+            if (!multi) {
+              want = LineEditAnswer(qt, text, side, offset, type, caret);
+            } else if (offset > 0 && offset < size && ourText[offset - 1] == u'\r' && ourText[offset] == u'\n') {
+              continue;  // between CR and LF, where Qt's document has no position; ours answered
+            } else {
+              // Qt's text edit reads -1 at its caret (its cursor cannot go there); we read the end.
+              const int qtSize = QtPosition(ourText, size);
+              want = Ask(qt, side, offset == -1 ? qtSize : offset < 0 ? offset
+                                   : offset > size ? qtSize + 1 : QtPosition(ourText, offset), type);
+              if (mine.start >= 0) mine = {QtPosition(ourText, mine.start), QtPosition(ourText, mine.end),
+                                           mine.text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                                               .replace(QChar(u'\r'), QChar(u'\n'))};
+            }
+            if (!(mine == want) && ++failures <= 25) {
+              ADD_FAILURE() << (multi ? "multi-line" : "line") << " box, \"" << Show(text) << "\", "
+                            << kSides[side] << " " << offset << ", boundary " << type << "\n  Qt:   ["
+                            << want.start << ", " << want.end << ") \"" << Show(want.text)
+                            << "\"\n  ours: [" << mine.start << ", " << mine.end << ") \"" << Show(mine.text) << "\"";
+            }
+          }
+        }
+      }
+    }
+  }
+  qInstallMessageHandler(nullptr);
+  alarm(0);
+  EXPECT_EQ(failures, 0);
 }
 
 // What the differential test cannot reach: input methods, screen readers, the context menu,
