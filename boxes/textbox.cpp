@@ -624,15 +624,18 @@ bool TextBoxBase::IsOwnKey(const QKeyEvent& event) const {
   for (const auto key : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
                          QKeySequence::Undo, QKeySequence::Redo, QKeySequence::SelectAll,
                          QKeySequence::Delete, QKeySequence::DeleteStartOfWord,
-                         QKeySequence::DeleteEndOfWord}) {
+                         QKeySequence::DeleteEndOfWord, QKeySequence::DeleteEndOfLine}) {
     if (event.matches(key)) return true;
   }
+  if (!multiLine && event.matches(QKeySequence::DeleteCompleteLine)) return true;
   return event.key() == Qt::Key_Backspace || Is(event, Qt::Key_Insert, Qt::ControlModifier) ||
          Is(event, Qt::Key_Insert, Qt::ShiftModifier) || Is(event, Qt::Key_Delete, Qt::ShiftModifier);
 }
 
 void TextBoxBase::keyPressEvent(QKeyEvent* event) {
   if (MoveKey(event) || EditKey(event)) {
+    // Both of Qt's boxes offer their selection to other programs after a key they handle.
+    PublishSelection();
     event->accept();
     return;
   }
@@ -673,8 +676,6 @@ bool TextBoxBase::MoveKey(QKeyEvent* event) {
     const bool vertical = move == Move::RowUp || move == Move::RowDown || page;
     AfterCaretMove(vertical);
     if (page) pageCaretYValid = true;
-    // A line edit offers its selection to the other programs after every key it handles.
-    if (binding.select || !multiLine) PublishSelection();
     return true;
   }
   return false;
@@ -716,6 +717,21 @@ bool TextBoxBase::EditKey(QKeyEvent* event) {
   } else if (event->matches(QKeySequence::Delete)) {
     if (model.HasSelection()) deleteSelection();
     else RemoveRange(model.Cursor(), Boundary(model.Cursor(), true, false), Edit::DeleteForward);
+  } else if (event->matches(QKeySequence::DeleteEndOfLine)) {
+    // Ctrl+K on an X11 desktop: a line edit cuts from the caret to the end of the text, a
+    // text edit removes from the selection's anchor to the end of the caret's line.
+    if (!multiLine) {
+      model.Select(model.Cursor(), model.Size());
+      cut();
+    } else {
+      std::size_t end = model.Cursor();
+      while (end < model.Size() && !IsLineBreak(model.Text()[end])) ++end;
+      model.SetCursor(end, true);
+      if (model.HasSelection()) deleteSelection();
+    }
+  } else if (!multiLine && event->matches(QKeySequence::DeleteCompleteLine)) {
+    selectAll();
+    cut();  // Ctrl+U on an X11 desktop
   } else if (multiLine && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
              !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
     InsertTyped(QStringLiteral("\r\n"), Edit::Other);  // a new line is an undo step of its own
