@@ -30,24 +30,39 @@ std::uint8_t CharToAnsi(char16_t ch) {
 
 // Both conversions run over whole megabyte texts: the common characters, which stand for
 // themselves, are converted in place and only the rest looked up.
-std::vector<std::uint8_t> TextToAnsi(const std::u16string& text) {
-  std::vector<std::uint8_t> bytes(text.size());
+void TextToAnsi(std::u16string_view text, std::uint8_t* out) {
   const char16_t* in = text.data();
-  std::uint8_t* out = bytes.data();
   for (std::size_t i = 0, n = text.size(); i < n; ++i) {
     const char16_t ch = in[i];
     out[i] = ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF) ? static_cast<std::uint8_t>(ch) : CharToAnsi(ch);
   }
+}
+
+void AnsiToText(std::span<const std::uint8_t> bytes, char16_t* out) {
+  for (std::size_t i = 0, n = bytes.size(); i < n; ++i) {
+    const std::uint8_t byte = bytes[i];
+    out[i] = byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : byte;
+  }
+}
+
+void TextToAnsi(std::u16string_view text, std::vector<std::uint8_t>& bytes) {
+  if (bytes.capacity() > 4 * text.size() + (std::size_t{1} << 20)) {
+    bytes.clear();
+    bytes.shrink_to_fit();
+  }
+  bytes.resize(text.size());
+  TextToAnsi(text, bytes.data());
+}
+
+std::vector<std::uint8_t> TextToAnsi(const std::u16string& text) {
+  std::vector<std::uint8_t> bytes(text.size());
+  TextToAnsi(text, bytes.data());
   return bytes;
 }
 
 std::u16string AnsiToText(std::span<const std::uint8_t> bytes) {
   std::u16string text(bytes.size(), u'\0');
-  char16_t* out = text.data();
-  for (std::size_t i = 0, n = bytes.size(); i < n; ++i) {
-    const std::uint8_t byte = bytes[i];
-    out[i] = byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : byte;
-  }
+  AnsiToText(bytes, text.data());
   return text;
 }
 
