@@ -84,11 +84,11 @@ TEST(TextModel, IncrementalRowsMatchAFreshLayoutUnderRandomEdits) {
     const float width = static_cast<float>(10 + rng() % 60);
     TextModel model(true);
     model.SetWrap(width, TestMetrics);
-    const std::u16string start = seed % 2 ? u"" : u"line\rtwo\nthree\r\nfour";
+    std::u16string start = seed % 2 ? u"" : u"line\rtwo\nthree\r\nfour";
     model.SetText(start, false);
     for (int step = 0; step < 300; ++step) {
       const std::size_t a = rng() % (model.Size() + 1), b = rng() % (model.Size() + 1);
-      switch (rng() % 6) {
+      switch (rng() % 8) {
         case 0:
         case 1: {
           model.SetCursor(a, false);
@@ -105,6 +105,15 @@ TEST(TextModel, IncrementalRowsMatchAFreshLayoutUnderRandomEdits) {
           break;
         case 4:
           model.Undo();
+          break;
+        case 5:  // a handler rewrites the end; the history starts over, as after SetText
+          model.ReplaceFrom(a, 4, [&](std::u16string& text) {
+            text += kPieces[rng() % std::size(kPieces)];
+          }, rng() % 2);
+          start = model.Text();
+          break;
+        case 6:
+          model.Remove(0, model.Size(), TextModel::Edit::Other);
           break;
         default:
           model.Redo();
