@@ -1,6 +1,7 @@
 #include "base64.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "codepage.h"
@@ -71,17 +72,59 @@ struct Scan {
   unsigned count = 0;
   bool atEnd = true;
 };
+// Whether a character's low byte is that of "=", CR or LF, which need a closer look.
+constexpr auto kMaybeSkipped = [] {
+  std::array<bool, 256> flags{};
+  flags[kPad] = flags[kCR] = flags[kLF] = true;
+  return flags;
+}();
+
+// Whether any of the eight characters at s is "=", CR or LF: compared side by side.
+bool AnySkipped(const char16_t* s) {
+  using Lanes = std::uint16_t __attribute__((vector_size(16)));
+  Lanes v;
+  std::memcpy(&v, s, sizeof v);
+  const Lanes hits = (v == kPad) | (v == kCR) | (v == kLF);
+  std::uint64_t words[2];
+  std::memcpy(words, &hits, sizeof words);
+  return (words[0] | words[1]) != 0;
+}
+
 template <typename Put>
 Scan ScanValues(const std::uint8_t (&table)[256], const char16_t* s, std::size_t n,
                 std::size_t from, std::size_t until, Put put) {
   std::uint32_t group = 0;
   unsigned count = 0;
   std::size_t values = 0;
-  for (std::size_t i = from; i < n; ++i) {
-    const char16_t c = s[i];
+  std::size_t i = from;
+  const auto groupAt = [&](std::size_t at) {
+    return std::uint32_t{table[s[at] & 0xFF]} << 18 | std::uint32_t{table[s[at + 1] & 0xFF]} << 12 |
+           std::uint32_t{table[s[at + 2] & 0xFF]} << 6 | table[s[at + 3] & 0xFF];
+  };
+  while (i < n) {
+    // The common case: characters that are all values make whole groups at once, eight or
+    // four at a time.
+    while (count == 0 && n - i >= 8 && !AnySkipped(s + i)) {
+      put(groupAt(i));
+      values += 4;
+      if ((i += 4) >= until) return {i, values, 0, 0, false};
+      put(groupAt(i));
+      values += 4;
+      if ((i += 4) >= until) return {i, values, 0, 0, false};
+    }
+    if (count == 0 && n - i >= 4 &&
+        !(kMaybeSkipped[s[i] & 0xFF] | kMaybeSkipped[s[i + 1] & 0xFF] |
+          kMaybeSkipped[s[i + 2] & 0xFF] | kMaybeSkipped[s[i + 3] & 0xFF])) {
+      put(groupAt(i));
+      values += 4;
+      if ((i += 4) >= until) return {i, values, 0, 0, false};
+      continue;
+    }
+    if (i >= n) break;
+    const char16_t c = s[i++];
     // CR LF pairs of the original text go in one left-to-right pass, so a pair that would only
     // come together once another is removed ("\r\r\n\n") stays and decodes as two zero values.
-    if (c == kCR && i + 1 < n && s[i + 1] == kLF) {
+    if (c == kCR && i < n && s[i] == kLF) {
       ++i;
       continue;
     }
@@ -92,7 +135,7 @@ Scan ScanValues(const std::uint8_t (&table)[256], const char16_t* s, std::size_t
       put(group);
       group = 0;
       count = 0;
-      if (i + 1 >= until) return {i + 1, values, 0, 0, false};
+      if (i >= until) return {i, values, 0, 0, false};
     }
   }
   return {n, values, group, count, true};
@@ -170,31 +213,32 @@ std::vector<std::uint8_t> Base64::DecodeArray64(const std::u16string& sInput) co
 
 Base64::DecodeRun Base64::Decode64Run(std::u16string_view sInput, std::size_t from,
                                       std::size_t until, std::u16string& out) const {
-  // Bytes are decoded into a buffer that stays in cache and appended to out as characters.
+  static const auto kChars = [] {
+    std::array<char16_t, 256> chars{};
+    for (int b = 0; b < 256; ++b) chars[b] = AnsiToChar(static_cast<std::uint8_t>(b));
+    return chars;
+  }();
+  // Characters are decoded into a buffer that stays in cache and appended to out in blocks.
   constexpr std::size_t kBlock = 3 * 1024;
-  std::uint8_t bytes[kBlock + 2];
   char16_t chars[kBlock + 2];
   std::size_t used = 0;
-  const auto flush = [&] {
-    AnsiToText(std::span<const std::uint8_t>(bytes, used), chars);
-    out.append(chars, used);
-    used = 0;
-  };
   const Scan scan = ScanValues(bytDecodeTable, sInput.data(), sInput.size(), from, until,
                                [&](std::uint32_t group) {
-                                 bytes[used] = static_cast<std::uint8_t>(group >> 16);
-                                 bytes[used + 1] = static_cast<std::uint8_t>(group >> 8);
-                                 bytes[used + 2] = static_cast<std::uint8_t>(group);
-                                 used += 3;
-                                 if (used == kBlock) flush();
+                                 chars[used] = kChars[group >> 16];
+                                 chars[used + 1] = kChars[(group >> 8) & 0xFF];
+                                 chars[used + 2] = kChars[group & 0xFF];
+                                 if ((used += 3) == kBlock) {
+                                   out.append(chars, used);
+                                   used = 0;
+                                 }
                                });
   if (scan.count == 2) {
-    bytes[used++] = static_cast<std::uint8_t>(scan.group >> 4);
+    chars[used++] = kChars[(scan.group >> 4) & 0xFF];
   } else if (scan.count == 3) {
-    bytes[used++] = static_cast<std::uint8_t>(scan.group >> 10);
-    bytes[used++] = static_cast<std::uint8_t>(scan.group >> 2);
+    chars[used++] = kChars[(scan.group >> 10) & 0xFF];
+    chars[used++] = kChars[(scan.group >> 2) & 0xFF];
   }
-  flush();
+  out.append(chars, used);
   return {scan.end, scan.values, scan.atEnd};
 }
 
