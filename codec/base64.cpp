@@ -74,17 +74,20 @@ struct Scan {
 };
 // Whether a character's low byte is that of "=", CR or LF, which need a closer look.
 constexpr auto kMaybeSkipped = [] {
-  std::array<bool, 256> flags{};
-  flags[kPad] = flags[kCR] = flags[kLF] = true;
+  std::array<std::uint8_t, 256> flags{};
+  flags[kPad] = flags[kCR] = flags[kLF] = 1;
   return flags;
 }();
 
 // Whether any of the eight characters at s is "=", CR or LF: compared side by side.
 bool AnySkipped(const char16_t* s) {
   using Lanes = std::uint16_t __attribute__((vector_size(16)));
+  constexpr Lanes kPads = {kPad, kPad, kPad, kPad, kPad, kPad, kPad, kPad};
+  constexpr Lanes kCRs = {kCR, kCR, kCR, kCR, kCR, kCR, kCR, kCR};
+  constexpr Lanes kLFs = {kLF, kLF, kLF, kLF, kLF, kLF, kLF, kLF};
   Lanes v;
   std::memcpy(&v, s, sizeof v);
-  const Lanes hits = (v == kPad) | (v == kCR) | (v == kLF);
+  const auto hits = (v == kPads) | (v == kCRs) | (v == kLFs);
   std::uint64_t words[2];
   std::memcpy(words, &hits, sizeof words);
   return (words[0] | words[1]) != 0;
