@@ -38,10 +38,10 @@ class Form1 : public QWidget {
   Base64Tab* base64Tab = nullptr;  // a child: deleted by QWidget's destructor, after objBase64
 };
 
-// Every keystroke in a Base64 box re-encodes the whole text into a new result. Keeping freed
-// memory in the heap lets the next result reuse pages that are already mapped instead of
-// faulting in fresh ones, which costs as much as the encoding itself for large texts. The heap
-// keeps at most a bound of it, and a box that is emptied gives the rest back.
+// Results set whole (a click's output, the first Base64 of a paste) come in new buffers. Keeping
+// freed memory in the heap lets the next one reuse pages that are already mapped instead of
+// faulting in fresh ones, which costs as much as computing it for large texts. The heap keeps
+// at most a bound of it, and a box that is emptied gives the rest back.
 void KeepFreedMemoryForReuse();
 
 // The classic look the layout was drawn for: frame titles sit on the frame's border.

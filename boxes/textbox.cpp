@@ -111,6 +111,17 @@ void TextBoxBase::SetText(std::u16string text) {
   preedit.clear();
 }
 
+void TextBoxBase::ReplaceFrom(std::size_t position, std::size_t reserve,
+                              const std::function<void(std::u16string&)>& write) {
+  model.KeepRemovedText(QAccessible::isActive());
+  Edited([&] {
+    model.ReplaceFrom(position, reserve, write, !multiLine);
+    return true;
+  });
+  viewStart = 0;
+  preedit.clear();
+}
+
 template <typename Change>
 void TextBoxBase::Edited(Change change) {
   // Nothing may leave an event handler: out of memory, the box shows what the model holds.

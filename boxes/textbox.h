@@ -4,7 +4,8 @@
 // lay out and draw only the rows in view, so a keystroke costs the same in an empty box and
 // in one holding megabytes.
 //
-// Handlers read and write the whole text through Text() and SetText(); the USER property
+// Handlers read and write the whole text through Text() and SetText(), or replace its end with
+// ReplaceFrom() after learning where it changed from LastChange(); the USER property
 // (plainText or text) is the same text as a QString. Every change of the text, typed or
 // written, emits textChanged() once, after the text has changed.
 
@@ -37,6 +38,13 @@ class TextBoxBase : public QAbstractScrollArea {
   const std::u16string& Text() const { return model.Text(); }
   // Replaces the whole text, clears the undo history and selection.
   void SetText(std::u16string text);
+  // As SetText with the text before position kept and the rest replaced by what write appends
+  // to the text it is handed (reserve: about how many characters), at the cost of the replaced
+  // part: the rows before it stay laid out, and screen readers hear of the replaced part alone.
+  void ReplaceFrom(std::size_t position, std::size_t reserve,
+                   const std::function<void(std::u16string&)>& write);
+  // Where the last change of the text was; what textChanged() reports.
+  const TextModel::Change& LastChange() const { return model.LastChange(); }
   QString TextAsQString() const { return QString::fromStdU16String(model.Text()); }
 
   // Caret and selection in characters of Text() (a CR LF line break counts two).

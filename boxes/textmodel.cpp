@@ -121,8 +121,11 @@ bool TextModel::Remove(std::size_t from, std::size_t to, Edit kind) {
 void TextModel::Apply(std::size_t from, std::size_t to, std::u16string_view with, Edit kind) {
   // Out of memory at any point leaves a consistent model: the text is replaced whole or not
   // at all, and an edit that cannot be recorded empties the history rather than corrupt it.
-  std::u16string removed = text_.substr(from, to - from);
-  Replace(from, to, with);
+  std::u16string removed;
+  if (!(from == 0 && to == text_.size() && with.empty() && SwapWhole(removed))) {
+    removed = text_.substr(from, to - from);
+    Replace(from, to, with);
+  }
   try {
     Record(from, std::move(removed), with.size(), kind);
   } catch (...) {
@@ -185,10 +188,12 @@ bool TextModel::Undo() {
   if (!CanUndo()) return false;
   Step& step = history_[--done_];
   // saved holds the removed characters; after the swap it holds the inserted ones.
-  std::u16string inserted = text_.substr(step.position, step.insertedSize);
   const std::size_t removedSize = step.saved.size();
-  Replace(step.position, step.position + step.insertedSize, step.saved);
-  step.saved = std::move(inserted);
+  if (!(step.position == 0 && step.insertedSize == text_.size() && SwapWhole(step.saved))) {
+    std::u16string inserted = text_.substr(step.position, step.insertedSize);
+    Replace(step.position, step.position + step.insertedSize, step.saved);
+    step.saved = std::move(inserted);
+  }
   step.insertedSize = removedSize;
   // As in Qt's boxes: a multi-line box puts the caret after what came back, a line box
   // restores the caret and selection the edit started from.
@@ -205,10 +210,12 @@ bool TextModel::Undo() {
 bool TextModel::Redo() {
   if (!CanRedo()) return false;
   Step& step = history_[done_++];
-  std::u16string removed = text_.substr(step.position, step.insertedSize);
   const std::size_t insertedSize = step.saved.size();
-  Replace(step.position, step.position + step.insertedSize, step.saved);
-  step.saved = std::move(removed);
+  if (!(step.position == 0 && step.insertedSize == text_.size() && SwapWhole(step.saved))) {
+    std::u16string removed = text_.substr(step.position, step.insertedSize);
+    Replace(step.position, step.position + step.insertedSize, step.saved);
+    step.saved = std::move(removed);
+  }
   step.insertedSize = insertedSize;
   cursor_ = anchor_ = Snap(step.position + insertedSize, true);
   mergeable_ = false;
@@ -217,8 +224,7 @@ bool TextModel::Redo() {
 
 void TextModel::Replace(std::size_t from, std::size_t to, std::u16string_view with) {
   const std::size_t size = text_.size() - (to - from) + with.size();
-  // Room to grow once more, so typing after a large paste does not copy the whole text again.
-  if (size > text_.capacity()) text_.reserve(size + size / 2);
+  Grow(size, text_.size());
   last_ = {from, to - from, with.size(), {}};
   if (keepRemoved_) last_.removedText = text_.substr(from, to - from);
   text_.replace(from, to - from, with);
@@ -398,6 +404,76 @@ void TextModel::UpdateRows(std::size_t from, std::size_t removed, std::size_t in
   } else {
     std::copy(middle.begin(), middle.begin() + replaced, begin);
     rows_.insert(rows_.begin() + keep + replaced, middle.begin() + replaced, middle.end());
+  }
+}
+
+void TextModel::ReplaceFrom(std::size_t position, std::size_t reserve,
+                            const std::function<void(std::u16string&)>& write, bool caretAtEnd) {
+  position = std::min(position, text_.size());
+  Change change{position, text_.size() - position, 0, {}};
+  if (keepRemoved_) change.removedText = text_.substr(position);
+  Grow(position + reserve, position);  // may throw: nothing has changed yet
+  text_.resize(position);
+  history_.clear();
+  done_ = 0;
+  mergeable_ = false;
+  const auto finish = [&] {
+    change.inserted = text_.size() - position;
+    last_ = std::move(change);
+    cursor_ = anchor_ = caretAtEnd ? text_.size() : 0;
+    if (text_.capacity() > (std::size_t{1} << 16) && text_.size() < text_.capacity() / 4) {
+      text_.shrink_to_fit();
+    }
+    RewrapFrom(position);
+  };
+  try {
+    write(text_);
+  } catch (...) {
+    finish();
+    throw;
+  }
+  finish();
+}
+
+bool TextModel::SwapWhole(std::u16string& other) {
+  if (!text_.empty() && !other.empty()) return false;
+  Change change{0, text_.size(), other.size(), {}};
+  if (keepRemoved_) change.removedText = text_;  // screen readers are told what went
+  last_ = std::move(change);
+  text_.swap(other);
+  try {
+    RebuildRows();
+  } catch (...) {
+    rows_.assign(1, 0);
+    throw;
+  }
+  return true;
+}
+
+void TextModel::Grow(std::size_t size, std::size_t keep) {
+  if (size <= text_.capacity()) return;
+  // Half as much again, so typing after a large paste does not copy the whole text again; only
+  // the characters kept are copied into the new buffer.
+  std::u16string grown;
+  grown.reserve(size + size / 2);
+  grown.append(text_, 0, keep);
+  text_.swap(grown);
+}
+
+void TextModel::RewrapFrom(std::size_t position) {
+  if (!multiLine_) return;
+  // rows_ still describes the old text. The row two before the one holding position starts
+  // where it did: the rows between may depend on the character at position (a CR before it may
+  // now end a CR LF pair, a surrogate before it may now be half of one).
+  std::size_t first = RowOf(std::min(position, rows_.back()));
+  first -= std::min<std::size_t>(first, 2);
+  try {
+    rows_.resize(first + 1);
+    WrapInto(rows_, rows_[first], kNoLine);
+    if (rows_.capacity() > 4 * rows_.size() + 4096) rows_.shrink_to_fit();
+  } catch (...) {
+    rows_.assign(1, 0);
+    throw;
   }
 }
 

@@ -59,6 +59,12 @@ class TextModel {
   // Replaces the whole text, exactly as given (nothing is turned into CR LF). Clears the undo
   // history and the selection; the caret goes to the start or to the end.
   void SetText(std::u16string text, bool caretAtEnd);
+  // As SetText with the text before position kept and the rest replaced by what write appends
+  // to the text it is handed (reserve: about how many characters), at the cost of the replaced
+  // part alone: the text's buffer is reused and only the rows from position on are wrapped
+  // again. If write throws, the text keeps what it appended before.
+  void ReplaceFrom(std::size_t position, std::size_t reserve,
+                   const std::function<void(std::u16string&)>& write, bool caretAtEnd);
 
   // Caret and selection. The anchor is the other end of the selection; both are equal when
   // nothing is selected.
@@ -126,6 +132,12 @@ class TextModel {
   };
 
   void Replace(std::size_t from, std::size_t to, std::u16string_view with);
+  // When the text or other is empty, exchanges the two buffers (a whole text removed, or put
+  // back by undo or redo, moves instead of being copied) and returns true; else returns false.
+  bool SwapWhole(std::u16string& other);
+  // Room for size characters, the first keep of them kept.
+  void Grow(std::size_t size, std::size_t keep);
+  void RewrapFrom(std::size_t position);
   void Apply(std::size_t from, std::size_t to, std::u16string_view with, Edit kind);
   void Record(std::size_t from, std::u16string removed, std::size_t inserted, Edit kind);
   void RebuildRows();

@@ -30,24 +30,47 @@ std::uint8_t CharToAnsi(char16_t ch) {
 
 // Both conversions run over whole megabyte texts: the common characters, which stand for
 // themselves, are converted in place and only the rest looked up.
+void TextToAnsi(std::u16string_view text, std::uint8_t* out) {
+  // One look-up per character: decoded text holds the code page's other characters often, and
+  // searching for them, or a branch on each, would cost several times the look-up.
+  static const std::vector<std::uint8_t> kBytes = [] {
+    std::vector<std::uint8_t> bytes(0x10000);
+    for (std::size_t c = 0; c < bytes.size(); ++c) bytes[c] = CharToAnsi(static_cast<char16_t>(c));
+    return bytes;
+  }();
+  const std::uint8_t* table = kBytes.data();
+  const char16_t* in = text.data();
+  for (std::size_t i = 0, n = text.size(); i < n; ++i) out[i] = table[in[i]];
+}
+
+void AnsiToText(std::span<const std::uint8_t> bytes, char16_t* out) {
+  // One look-up per byte: decoded bytes are random, and a branch on each would miss often.
+  static const std::array<char16_t, 256> kChars = [] {
+    std::array<char16_t, 256> chars{};
+    for (int b = 0; b < 256; ++b) chars[b] = AnsiToChar(static_cast<std::uint8_t>(b));
+    return chars;
+  }();
+  for (std::size_t i = 0, n = bytes.size(); i < n; ++i) out[i] = kChars[bytes[i]];
+}
+
+void TextToAnsi(std::u16string_view text, std::vector<std::uint8_t>& bytes) {
+  if (bytes.capacity() > 4 * text.size() + (std::size_t{1} << 20)) {
+    bytes.clear();
+    bytes.shrink_to_fit();
+  }
+  bytes.resize(text.size());
+  TextToAnsi(text, bytes.data());
+}
+
 std::vector<std::uint8_t> TextToAnsi(const std::u16string& text) {
   std::vector<std::uint8_t> bytes(text.size());
-  const char16_t* in = text.data();
-  std::uint8_t* out = bytes.data();
-  for (std::size_t i = 0, n = text.size(); i < n; ++i) {
-    const char16_t ch = in[i];
-    out[i] = ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF) ? static_cast<std::uint8_t>(ch) : CharToAnsi(ch);
-  }
+  TextToAnsi(text, bytes.data());
   return bytes;
 }
 
 std::u16string AnsiToText(std::span<const std::uint8_t> bytes) {
   std::u16string text(bytes.size(), u'\0');
-  char16_t* out = text.data();
-  for (std::size_t i = 0, n = bytes.size(); i < n; ++i) {
-    const std::uint8_t byte = bytes[i];
-    out[i] = byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : byte;
-  }
+  AnsiToText(bytes, text.data());
   return text;
 }
 

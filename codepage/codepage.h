@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace calvexa {
@@ -26,5 +27,13 @@ std::vector<std::uint8_t> TextToAnsi(const std::u16string& text);
 
 // The text of ANSI bytes, one character per byte; a zero byte stays a character 0.
 std::u16string AnsiToText(std::span<const std::uint8_t> bytes);
+
+// The same conversions into memory the caller keeps, for texts converted again and again or
+// piece by piece. The first two write text.size() bytes or bytes.size() characters at out. The
+// third resizes bytes to the text's length, reusing its buffer; a buffer far larger than the
+// text is given back.
+void TextToAnsi(std::u16string_view text, std::uint8_t* out);
+void AnsiToText(std::span<const std::uint8_t> bytes, char16_t* out);
+void TextToAnsi(std::u16string_view text, std::vector<std::uint8_t>& bytes);
 
 }  // namespace calvexa

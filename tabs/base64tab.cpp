@@ -2,12 +2,15 @@
 
 #include "textbox.h"
 
-#include "boxtext.h"
-
 namespace calvexa {
 namespace {
 
 struct NoCodec {};
+
+TextEdit EditOf(const MultiLineBox& box) {
+  const TextModel::Change& change = box.LastChange();
+  return {change.position, change.removed, change.inserted};
+}
 
 }  // namespace
 
@@ -20,6 +23,13 @@ Base64Tab::Base64Tab(QWidget& form, std::unique_ptr<Base64>& codec)
       txtB64dOUT(form.findChild<MultiLineBox*>("txtB64dOUT")) {
   connect(txtB64eIN, &MultiLineBox::textChanged, this, &Base64Tab::txtB64eIN_Change);
   connect(txtB64dIN, &MultiLineBox::textChanged, this, &Base64Tab::txtB64dIN_Change);
+  // Edited by hand, an output no longer holds what its update wrote: the next is done whole.
+  connect(txtB64eOUT, &MultiLineBox::textChanged, this, [this] {
+    if (!writing) encoding.Forget();
+  });
+  connect(txtB64dOUT, &MultiLineBox::textChanged, this, [this] {
+    if (!writing) decoding.Forget();
+  });
 }
 
 Base64& Base64Tab::Codec() {
@@ -29,25 +39,31 @@ Base64& Base64Tab::Codec() {
   return *objBase64;
 }
 
+OutputFrom Base64Tab::Into(MultiLineBox& out) {
+  return [this, &out](std::size_t position, std::size_t reserve,
+                      const std::function<void(std::u16string&)>& write) {
+    writing = true;
+    out.ReplaceFrom(position, reserve, write);
+    writing = false;
+  };
+}
+
 void Base64Tab::txtB64eIN_Change() {
   try {
-    WriteBox(*txtB64eOUT, Codec().Encode64(ReadBox(*txtB64eIN)));
+    encoding.Update(Codec(), txtB64eIN->Text(), EditOf(*txtB64eIN), Into(*txtB64eOUT));
   } catch (...) {
-    // The output keeps its text; the next change tries again.
+    // The output keeps its text; the next change does it whole.
+    encoding.Forget();
   }
 }
 
 void Base64Tab::txtB64dIN_Change() {
+  // Where only "=" signs and line breaks are left the output is emptied: an old result would
+  // pass for this input's.
   try {
-    WriteBox(*txtB64dOUT, Codec().Decode64(ReadBox(*txtB64dIN)));
-  } catch (const Base64DecodeError&) {
-    // Only "=" signs and line breaks are left: an old result would pass for this input's.
-    try {
-      txtB64dOUT->clear();
-    } catch (...) {
-      // Out of memory even for that: nothing may leave the slot.
-    }
+    decoding.Update(Codec(), txtB64dIN->Text(), EditOf(*txtB64dIN), Into(*txtB64dOUT));
   } catch (...) {
+    decoding.Forget();
   }
 }
 

@@ -1,10 +1,13 @@
 #pragma once
-// The "Base 64" tab: both input boxes re-encode or re-decode their whole text on every change.
+// The "Base 64" tab: every change of an input box shows its whole text's Base64, or what its
+// Base64 decodes to, in the output box beside it. Only the part of the output that the change
+// reaches is computed and written again.
 
 #include <QObject>
 #include <memory>
 
 #include "base64.h"
+#include "incremental64.h"
 
 class QWidget;
 
@@ -27,8 +30,13 @@ class Base64Tab : public QObject {
 
  private:
   Base64& Codec();
+  // Writes through out's ReplaceFrom, as the incremental updates do.
+  OutputFrom Into(MultiLineBox& out);
 
   bool unloaded = false;
+  bool writing = false;  // an output box's change is the tab's own
+  IncrementalEncode64 encoding;
+  IncrementalDecode64 decoding;
   std::unique_ptr<Base64>& objBase64;
   MultiLineBox* txtB64eIN;
   MultiLineBox* txtB64eOUT;

@@ -46,7 +46,8 @@ void HashTab::Command22_Click() { ShowHash(kHashCrc32); }
 void HashTab::ShowHash(int algorithm) {
   try {
     // Every byte is hashed, a character 0 included: the byte length goes with the text.
-    WriteBox(*txtHashOut, HashText(algorithm, TextToAnsi(ReadLine(*txtHashIn))));
+    TextToAnsi(ReadLine(*txtHashIn), bytInput);
+    WriteBox(*txtHashOut, HashText(algorithm, bytInput));
   } catch (...) {
   }
 }

@@ -3,6 +3,8 @@
 // algorithm of the hashing component and showing the digest in the result box.
 
 #include <QObject>
+#include <cstdint>
+#include <vector>
 
 class QWidget;
 
@@ -39,6 +41,7 @@ class HashTab : public QObject {
 
   SingleLineBox* txtHashIn;
   MultiLineBox* txtHashOut;
+  std::vector<std::uint8_t> bytInput;  // the input's bytes, its buffer reused from click to click
 };
 
 }  // namespace calvexa

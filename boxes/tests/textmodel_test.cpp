@@ -148,7 +148,7 @@ TEST(TextModel, IncrementalRowsMatchAFreshLayoutUnderRandomEdits) {
     const float width = static_cast<float>(10 + rng() % 60);
     TextModel model(true);
     model.SetWrap(width, TestMetrics);
-    const std::u16string start = seed % 2 ? u"" : u"line\rtwo\nthree\r\nfour";
+    std::u16string start = seed % 2 ? u"" : u"line\rtwo\nthree\r\nfour";
     model.SetText(start, false);
     for (int step = 0; step < 1000; ++step) {
       // Half the edits land at, or a character beside, where the last one ended.
@@ -156,7 +156,7 @@ TEST(TextModel, IncrementalRowsMatchAFreshLayoutUnderRandomEdits) {
       const std::size_t a = rng() % 2 ? end + rng() % 3 - std::min<std::size_t>(end, 1)
                                       : rng() % (model.Size() + 1);
       const std::size_t b = rng() % (model.Size() + 1);
-      switch (rng() % 6) {
+      switch (rng() % 8) {
         case 0:
         case 1: {
           model.SetCursor(a, false);
@@ -173,6 +173,15 @@ TEST(TextModel, IncrementalRowsMatchAFreshLayoutUnderRandomEdits) {
           break;
         case 4:
           model.Undo();
+          break;
+        case 5:  // a handler rewrites the end; the history starts over, as after SetText
+          model.ReplaceFrom(a, 4, [&](std::u16string& text) {
+            text += kPieces[rng() % std::size(kPieces)];
+          }, rng() % 2);
+          start = model.Text();
+          break;
+        case 6:
+          model.Remove(0, model.Size(), TextModel::Edit::Other);
           break;
         default:
           model.Redo();
