@@ -6,6 +6,9 @@ calvexa_packages=(
   libcrypto++-dev libboost-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 coreutils openssl
+  # The boxes against Qt's on a real X server (boxes/xtest): a private display, real input,
+  # the X selections and the accessibility bus.
+  libxcb1-dev xvfb xauth xdotool xclip dbus-daemon at-spi2-core python3-pyatspi
 )
 
 calvexa_install_missing() {
