@@ -6,6 +6,7 @@ calvexa_packages=(
   libcrypto++-dev libboost-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 coreutils openssl
+  xvfb xdotool xclip dbus-daemon at-spi2-core python3-pyatspi
 )
 
 calvexa_install_missing() {
