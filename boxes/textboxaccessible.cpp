@@ -1,6 +1,7 @@
 #include "textboxaccessible.h"
 
 #include <QAccessibleWidget>
+#include <QScrollBar>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <QWidget>
@@ -247,6 +248,16 @@ class Reader {
   const std::size_t caret;
 };
 
+// While the bridge edits a box for a screen reader, the caret moves it makes on the way are not
+// told; the bridge tells where the caret ends.
+const TextBoxBase* quietBox = nullptr;
+struct QuietCaret {
+  explicit QuietCaret(const TextBoxBase& box) { quietBox = &box; }
+  ~QuietCaret() { quietBox = nullptr; }
+};
+
+void TellCaret(TextBoxBase& box, bool edited);
+
 class TextBoxAccessible : public QAccessibleWidget,
                           public QAccessibleTextInterface,
                           public QAccessibleEditableTextInterface {
@@ -267,6 +278,19 @@ class TextBoxAccessible : public QAccessibleWidget,
     s.multiLine = Box()->Model().MultiLine();
     return s;
   }
+
+  // A line box shows no parts of its own, as QLineEdit: its hidden scroll bars are not there.
+  int childCount() const override { return Multi() ? QAccessibleWidget::childCount() : 0; }
+  QAccessibleInterface* child(int index) const override {
+    return Multi() ? QAccessibleWidget::child(index) : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* part) const override {
+    return Multi() ? QAccessibleWidget::indexOfChild(part) : -1;
+  }
+  QAccessibleInterface* childAt(int x, int y) const override {
+    return Multi() ? QAccessibleWidget::childAt(x, y) : nullptr;
+  }
+  bool Multi() const { return Box()->Model().MultiLine(); }
 
   void* interface_cast(QAccessible::InterfaceType type) override {
     if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
@@ -304,10 +328,27 @@ class TextBoxAccessible : public QAccessibleWidget,
     const QRect local = Box()->CharacterRect(offset);
     return local.isNull() ? QRect() : local.translated(Box()->mapToGlobal(QPoint(0, 0)));
   }
+  // A line box answers the caret position nearest the point, as QLineEdit does; a multi-line
+  // box the character under it, as QPlainTextEdit means to (the nearest one beside the text).
   int offsetAtPoint(const QPoint& point) const override {
-    return Box()->PositionAt(Box()->mapFromGlobal(point));
+    const QPoint local = Box()->mapFromGlobal(point);
+    const int nearest = Box()->PositionAt(local);
+    if (!Multi() || nearest == 0 || Box()->CharacterRect(nearest).contains(local)) return nearest;
+    const auto before = static_cast<int>(Box()->Model().PreviousChar(static_cast<std::size_t>(nearest)));
+    return Box()->CharacterRect(before).contains(local) ? before : nearest;
   }
-  void scrollToSubstring(int start, int) override { setCursorPosition(start); }
+  // A line box puts its caret there, as QLineEdit does; a multi-line box scrolls the row into
+  // view and leaves its caret alone.
+  void scrollToSubstring(int start, int) override {
+    if (!Box()->Model().MultiLine()) {
+      setCursorPosition(start);
+      return;
+    }
+    QScrollBar* bar = Box()->verticalScrollBar();
+    const auto row = static_cast<int>(Box()->Model().RowOf(static_cast<std::size_t>(std::clamp(start, 0, characterCount()))));
+    if (row < bar->value()) bar->setValue(row);
+    else if (row >= bar->value() + bar->pageStep()) bar->setValue(row - bar->pageStep() + 1);
+  }
   QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int* start,
                        int* end) const override {
     return Answer(Reader(*Box()).Find(Reader::Side::At, offset, type), start, end);
@@ -320,9 +361,43 @@ class TextBoxAccessible : public QAccessibleWidget,
                           int* end) const override {
     return Answer(Reader(*Box()).Find(Reader::Side::After, offset, type), start, end);
   }
+  // A line box has no text attributes, as QLineEdit. A multi-line box tells its font for each
+  // paragraph, and for each line break on its own, as QPlainTextEdit does.
   QString attributes(int offset, int* start, int* end) const override {
-    *start = *end = offset;
-    return {};
+    const TextModel& model = Box()->Model();
+    if (!model.MultiLine()) {
+      *start = *end = offset;
+      return {};
+    }
+    const int size = characterCount();
+    if (offset == -2) offset = cursorPosition();
+    if (offset == -1 || offset == size) offset = size - 1;
+    *start = *end = -1;
+    if (offset < 0 || offset > size) return {};
+    const std::u16string& all = model.Text();
+    auto p = static_cast<std::size_t>(offset);
+    if (p > 0 && all[p - 1] == u'\r' && all[p] == u'\n') --p;
+    std::size_t from = p, to = p;
+    if (IsLineBreak(all[p])) {
+      to = model.NextChar(p);
+    } else {
+      while (from > 0 && !IsLineBreak(all[from - 1])) --from;
+      while (to < all.size() && !IsLineBreak(all[to])) ++to;
+    }
+    *start = static_cast<int>(from);
+    *end = static_cast<int>(to);
+    const QFont font = Box()->font();
+    QString family = font.families().value(0);
+    for (const QChar special : {u'\\', u':', u',', u'=', u';', u'"'}) {
+      family.replace(special, QStringLiteral("\\") + special);
+    }
+    QString out = QStringLiteral("font-family:\"%1\";").arg(family);
+    if (font.pointSize() != 0) out += QStringLiteral("font-size:%1pt;").arg(font.pointSize());
+    out += font.weight() > QFont::Normal ? QStringLiteral("font-weight:bold;") : QStringLiteral("font-weight:normal;");
+    out += font.style() == QFont::StyleItalic    ? QStringLiteral("font-style:italic;")
+           : font.style() == QFont::StyleOblique ? QStringLiteral("font-style:oblique;")
+                                                 : QStringLiteral("font-style:normal;");
+    return out + QStringLiteral("text-position:baseline;text-align:left;");
   }
 
   QString Answer(Reader::Span span, int* start, int* end) const {
@@ -331,17 +406,75 @@ class TextBoxAccessible : public QAccessibleWidget,
     return span.start < 0 ? QString() : text(span.start, span.end);
   }
 
-  // Editable text interface.
-  void deleteText(int start, int end) override { Box()->ReplaceRange(start, end, {}); }
-  void insertText(int offset, const QString& text) override { Box()->ReplaceRange(offset, offset, text); }
-  void replaceText(int start, int end, const QString& text) override {
-    Box()->ReplaceRange(start, end, text);
+  // Editable text interface. Each edit is one undoable step told as exactly what changed. The
+  // caret ends where Qt's box of the kind leaves it: a line box's at the text's end (QLineEdit
+  // writes its whole text anew), a multi-line box's where it was, moved along by the edit, with
+  // the selection. Screen readers hear of the caret once.
+  void deleteText(int start, int end) override { Edit(start, end, {}); }
+  void insertText(int offset, const QString& text) override { Edit(offset, offset, text); }
+  void replaceText(int start, int end, const QString& text) override { Edit(start, end, text); }
+
+  void Edit(int start, int end, const QString& text) {
+    TextBoxBase& box = *Box();
+    const std::size_t cursor = box.Model().Cursor(), anchor = box.Model().Anchor();
+    bool edited = false;
+    {
+      const QuietCaret quiet(box);
+      bool changed = false;
+      const auto watch = QObject::connect(&box, &TextBoxBase::textChanged, [&] { changed = true; });
+      box.ReplaceRange(start, end, text);
+      QObject::disconnect(watch);
+      const TextModel::Change& change = box.Model().LastChange();
+      const auto moved = [&](std::size_t p) {
+        if (!changed || p < change.position) return p;
+        if (p <= change.position + change.removed) return change.position + change.inserted;
+        return p - change.removed + change.inserted;
+      };
+      if (Multi()) {
+        box.Select(static_cast<int>(moved(anchor)), static_cast<int>(moved(cursor)));
+      } else {
+        box.Select(characterCount(), characterCount());
+      }
+      edited = changed;
+    }
+    TellCaret(box, edited);
   }
+
+  // What screen readers were last told of the caret and the selection.
+  int toldCursor = -1;
+  std::pair<int, int> toldSelection{0, 0};
 };
 
 QAccessibleInterface* Factory(const QString&, QObject* object) {
   if (auto* box = qobject_cast<TextBoxBase*>(object)) return new TextBoxAccessible(box);
   return nullptr;
+}
+
+// Screen readers hear of a selection that changed (or went) and of the caret, as from Qt's
+// boxes: a multi-line box tells the caret after every change of the text and whenever it moved;
+// a line box, as QLineEdit, only when it moved, and not while text is selected (the selection
+// tells it).
+void TellCaret(TextBoxBase& box, bool edited) {
+  if (!QAccessible::isActive() || quietBox == &box) return;
+  auto* face = dynamic_cast<TextBoxAccessible*>(QAccessible::queryAccessibleInterface(&box));
+  if (!face) return;
+  const int cursor = box.CursorPosition();
+  const std::pair<int, int> selection =
+      box.HasSelection() ? std::pair(static_cast<int>(box.Model().SelectionStart()),
+                                     static_cast<int>(box.Model().SelectionEnd()))
+                         : std::pair(0, 0);
+  if (selection != face->toldSelection) {
+    face->toldSelection = selection;
+    QAccessibleTextSelectionEvent event(&box, selection.first, selection.second);
+    event.setCursorPosition(cursor);
+    QAccessible::updateAccessibility(&event);
+  }
+  const bool moved = cursor != face->toldCursor;
+  face->toldCursor = cursor;
+  if (box.Model().MultiLine() ? edited || moved : moved && !box.HasSelection()) {
+    QAccessibleTextCursorEvent event(&box, cursor);
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 }  // namespace
@@ -370,20 +503,9 @@ void NotifyTextChange(TextBoxBase& box, const TextModel::Change& change) {
     QAccessibleTextInsertEvent event(&box, position, inserted);
     QAccessible::updateAccessibility(&event);
   }
-  NotifyCaretMove(box);
+  TellCaret(box, true);
 }
 
-void NotifyCaretMove(TextBoxBase& box) {
-  if (!QAccessible::isActive()) return;
-  if (box.HasSelection()) {
-    QAccessibleTextSelectionEvent event(&box, static_cast<int>(box.Model().SelectionStart()),
-                                        static_cast<int>(box.Model().SelectionEnd()));
-    event.setCursorPosition(box.CursorPosition());
-    QAccessible::updateAccessibility(&event);
-  } else {
-    QAccessibleTextCursorEvent event(&box, box.CursorPosition());
-    QAccessible::updateAccessibility(&event);
-  }
-}
+void NotifyCaretMove(TextBoxBase& box) { TellCaret(box, false); }
 
 }  // namespace calvexa

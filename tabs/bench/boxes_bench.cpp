@@ -6,8 +6,9 @@
 // Boxes are found by name as plain widgets and their texts read and written through the USER
 // property, so whatever box classes the window uses are measured the same way.
 //
-// Offscreen; usage: boxes_bench [runs] [paste|key|small|memory]. Without a section every one runs;
+// Offscreen; usage: boxes_bench [runs] [paste|key|small|reader|memory]. Without a section every one runs;
 // memory always runs in a process of its own, since it must start clean.
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
@@ -359,6 +360,43 @@ void TypingSection(int runs) {
   Print(QStringLiteral("type %1 keys into txtB64eIN, per key").arg(kTypedKeys), perKey);
 }
 
+// A screen reader's questions about the text around an offset in the middle of a large paragraph
+// of words and sentences in the encoding input: ms per question, as the accessibility bridge
+// answers them.
+void ReaderSection(int runs, qsizetype size) {
+  const QString text = Payload(size, u"abcdefghijklmnopqrstuvwxyz    .", 6);
+  Ours ours("txtB64eIN", nullptr);
+  Floor floor("txtB64eIN", nullptr);
+  SetText(ours.in, text);
+  SetText(floor.in, text);
+  Paint(ours.form);
+  Paint(floor.window);
+  QAccessibleTextInterface* oursText = QAccessible::queryAccessibleInterface(ours.in)->textInterface();
+  QAccessibleTextInterface* floorText = QAccessible::queryAccessibleInterface(floor.in)->textInterface();
+  if (!oursText || !floorText) Fail("has no text interface", "txtB64eIN");
+  constexpr int kQuestions = 20;
+  const struct {
+    const char* name;
+    QAccessible::TextBoundaryType type;
+  } kinds[] = {{"character", QAccessible::CharBoundary}, {"word", QAccessible::WordBoundary},
+               {"sentence", QAccessible::SentenceBoundary}, {"line", QAccessible::LineBoundary}};
+  for (const auto& kind : kinds) {
+    Figure ask;
+    for (int r = 0; r < runs; ++r) {
+      const auto time = [&](QAccessibleTextInterface* face) {
+        const auto start = Clock::now();
+        for (int q = 0; q < kQuestions; ++q) {
+          int from = 0, to = 0;
+          face->textAtOffset(static_cast<int>(size / 2) + q, kind.type, &from, &to);
+        }
+        return std::chrono::duration<double>(Clock::now() - start).count() / kQuestions;
+      };
+      ask.Add(time(oursText), time(floorText));
+    }
+    Print(QStringLiteral("screen reader: %1, %2 line").arg(kind.name, SizeName(size)), ask);
+  }
+}
+
 // A field of /proc/self/status in MB.
 double StatusMB(const char* field) {
   std::FILE* status = std::fopen("/proc/self/status", "r");
@@ -483,9 +521,9 @@ int main(int argc, char** argv) {
     }
   }
   const bool all = section.empty();
-  if (!all && section != "paste" && section != "key" && section != "small" && section != "memory" &&
-      section != "memory-floor") {
-    std::fprintf(stderr, "usage: %s [runs] [paste|key|small|memory]\n", argv[0]);
+  if (!all && section != "paste" && section != "key" && section != "small" && section != "reader" &&
+      section != "memory" && section != "memory-floor") {
+    std::fprintf(stderr, "usage: %s [runs] [paste|key|small|reader|memory]\n", argv[0]);
     return 2;
   }
   if (section == "memory-floor") {
@@ -519,6 +557,7 @@ int main(int argc, char** argv) {
     TypingSection(runs);
     PasteSection(runs, 64 * kKiB, false);
   }
+  if (all || section == "reader") ReaderSection(runs, 8 * kMiB);
   if (all) {
     QProcess memory;
     memory.setProcessChannelMode(QProcess::ForwardedChannels);
