@@ -5,12 +5,6 @@
 namespace calvexa {
 namespace {
 
-bool IsSpace(char16_t c) {
-  return c == u' ' || c == u'\t' || c == 0x00A0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
-         c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0x0B ||
-         c == 0x0C || c == 0x85;
-}
-
 std::size_t LineStartOf(const std::u16string& text, std::size_t position) {
   while (position > 0 && !IsLineBreak(text[position - 1])) --position;
   return position;

@@ -305,10 +305,11 @@ void TextBoxBase::InsertFromMimeData(const QMimeData* data) {
 // ---- Geometry ----
 
 double TextBoxBase::LineHeight() const {
-  // As a text edit stacks its lines: the leading is included, a negative one rounded up.
+  // As a text edit stacks its lines: the leading is included, a negative one rounded up, and
+  // each line takes whole pixels.
   const QFontMetricsF metrics(font(), viewport());
   const double leading = metrics.leading();
-  return metrics.ascent() + metrics.descent() + (leading >= 0 ? leading : std::ceil(leading));
+  return std::ceil(metrics.ascent() + metrics.descent() + (leading >= 0 ? leading : std::ceil(leading)));
 }
 
 double TextBoxBase::RowTop(std::size_t row) const {
@@ -358,8 +359,9 @@ TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
     // Only the characters in view are laid out, however long the line is.
     out.start = viewStart;
     out.end = model.FitAfter(viewStart, static_cast<float>(area.width()));
-    const double y = area.top() + (area.height() - LineHeight() + 1) / 2;
-    out.origin = QPointF(area.left(), std::floor(y));
+    // Centred as a line edit centres it: in whole pixels of the font's integer height.
+    const int height = QFontMetrics(font(), viewport()).height();
+    out.origin = QPointF(area.left(), viewport()->rect().top() + (viewport()->height() - height + 1) / 2);
   }
   return out;
 }
@@ -410,11 +412,18 @@ std::size_t TextBoxBase::HitTest(const QPoint& point) const {
   const double wanted = FirstRow() + offset;
   if (wanted < 0) return 0;
   if (wanted >= static_cast<double>(RowCount())) return model.Size();
-  const Row r = RowAt(static_cast<std::size_t>(wanted));
+  return PositionInRow(static_cast<std::size_t>(wanted), point.x());
+}
+
+std::size_t TextBoxBase::PositionInRow(std::size_t row, double x) const {
+  const Row r = RowAt(row);
   const auto layout = Layout(r, false);
   const QTextLine line = layout->lineAt(0);
-  const int at = line.isValid() ? line.xToCursor(point.x() - r.origin.x()) : 0;
-  return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), r.end), false);
+  const int at = line.isValid() ? line.xToCursor(x - r.origin.x()) : 0;
+  // Right of a row that wraps, the caret stays on it: before its last character, since the
+  // place after it is where the next row starts.
+  const std::size_t end = model.IsWrappedRow(row) ? model.PreviousChar(r.end) : r.end;
+  return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), end), false);
 }
 
 QRectF TextBoxBase::CaretRect() const { return CaretRectAt(model.Cursor(), true); }
@@ -432,11 +441,11 @@ QRectF TextBoxBase::CaretRectAt(std::size_t position, bool withPreedit) const {
 
 QRect TextBoxBase::PositionRect(int position) const {
   const std::size_t at = model.Snap(static_cast<std::size_t>(std::max(0, position)), false);
-  return CaretRectAt(at, false).toAlignedRect().translated(viewport()->pos());
+  return CaretRectAt(at, false).toRect().translated(viewport()->pos());
 }
 
 QRect TextBoxBase::CursorRect() const {
-  return CaretRect().toAlignedRect().translated(viewport()->pos());
+  return CaretRect().toRect().translated(viewport()->pos());
 }
 
 int TextBoxBase::PositionAt(const QPoint& point) const {
@@ -455,7 +464,7 @@ QRect TextBoxBase::CharacterRect(int position) const {
   const double left = line.cursorToX(static_cast<int>(at - r.start));
   const double right = line.cursorToX(static_cast<int>(model.NextChar(at) - r.start));
   return QRectF(r.origin.x() + std::min(left, right), r.origin.y(), std::abs(right - left), LineHeight())
-      .toAlignedRect()
+      .toRect()
       .translated(viewport()->pos());
 }
 
@@ -762,7 +771,7 @@ std::size_t TextBoxBase::Target(Move move, bool forward, bool select) {
     case Move::RowStart:
       return multiLine ? model.RowStart(CaretRow()) : 0;
     case Move::RowEnd:
-      return multiLine ? model.RowEnd(CaretRow()) : model.Size();
+      return multiLine ? model.RowEndForCaret(CaretRow()) : model.Size();
     case Move::TextStart:
       return 0;
     case Move::TextEnd:
@@ -780,12 +789,8 @@ std::size_t TextBoxBase::Target(Move move, bool forward, bool select) {
         goalX = -1;
         return forward ? model.Size() : 0;
       }
-      const auto target = static_cast<std::size_t>(row);
       if (goalX < 0) goalX = CaretRect().left();
-      const Row r = RowAt(target);
-      const auto layout = Layout(r, false);
-      const int at = layout->lineAt(0).xToCursor(goalX - r.origin.x());
-      return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), r.end), false);
+      return PositionInRow(static_cast<std::size_t>(row), goalX);
     }
   }
   return cursor;
@@ -817,10 +822,7 @@ std::size_t TextBoxBase::PageTarget(bool forward) {
     else bar->setValue(static_cast<int>(top > static_cast<std::size_t>(FullRows()) ? top - FullRows() : 0));
     while (row > 0 && RowTop(row) > wanted) --row;
   }
-  const Row r = RowAt(row);
-  const auto layout = Layout(r, false);
-  const int at = layout->lineAt(0).xToCursor(goalX - r.origin.x());
-  return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), r.end), false);
+  return PositionInRow(row, goalX);
 }
 
 bool TextBoxBase::IsLineBoxWindowsScheme() const {
@@ -1102,6 +1104,12 @@ void TextBoxBase::focusInEvent(QFocusEvent* event) {
 
 void TextBoxBase::focusOutEvent(QFocusEvent* event) {
   QAbstractScrollArea::focusOutEvent(event);
+  // A line box gives up its selection with the focus, unless a menu or another window took it.
+  const Qt::FocusReason reason = event->reason();
+  if (!multiLine && model.HasSelection() && reason != Qt::ActiveWindowFocusReason &&
+      reason != Qt::PopupFocusReason) {
+    model.SetCursor(model.Cursor(), false);
+  }
   StopBlink();
   viewport()->update();
 }

@@ -165,6 +165,7 @@ class TextBoxBase : public QAbstractScrollArea {
   std::size_t RowCount() const;
   std::unique_ptr<QTextLayout> Layout(const Row& row, bool withPreedit) const;
   std::size_t HitTest(const QPoint& point) const;
+  std::size_t PositionInRow(std::size_t row, double x) const;  // x in the viewport
   QRectF CaretRect() const;
   QRectF CaretRectAt(std::size_t position, bool withPreedit) const;
   QRect TextArea() const;

@@ -305,6 +305,13 @@ std::size_t TextModel::RowEnd(std::size_t row) const {
   return end;
 }
 
+std::size_t TextModel::RowEndForCaret(std::size_t row) const {
+  const std::size_t end = RowEnd(row);
+  if (!IsWrappedRow(row) || end == rows_[row]) return end;
+  const char16_t last = text_[end - 1];
+  return IsSpace(last) ? end - 1 : end;
+}
+
 std::size_t TextModel::RowOf(std::size_t position) const {
   const auto it = std::upper_bound(rows_.begin(), rows_.end(), position);
   return static_cast<std::size_t>(it - rows_.begin()) - 1;

@@ -24,6 +24,12 @@ namespace calvexa {
 
 // CR and LF each end a line (a CR LF pair ends one).
 inline bool IsLineBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
+// The spaces that separate words, as the text layout counts them (line breaks aside).
+inline bool IsSpace(char16_t c) {
+  return c == u' ' || c == u'\t' || c == 0x00A0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+         c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0x0B ||
+         c == 0x0C || c == 0x85;
+}
 
 // How a character takes part in wrapping.
 struct CharMetrics {
@@ -109,6 +115,11 @@ class TextModel {
   std::size_t RowStart(std::size_t row) const { return rows_[row]; }
   // Where the row's shown characters end: before its line break, if it has one.
   std::size_t RowEnd(std::size_t row) const;
+  // Whether the row ends where the text wraps rather than at a line break or the text's end.
+  bool IsWrappedRow(std::size_t row) const { return multiLine_ && row + 1 < rows_.size() && RowEnd(row) == rows_[row + 1]; }
+  // Where End puts the caret on the row: its end, but before a space the row wraps after, so
+  // that the caret stays on the row.
+  std::size_t RowEndForCaret(std::size_t row) const;
   // The row whose characters (or line break) hold position; the text's end is in the last row.
   std::size_t RowOf(std::size_t position) const;
 

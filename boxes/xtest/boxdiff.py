@@ -244,10 +244,11 @@ class Step:
 
 
 def measure(box, positions):
-    """No input: where the characters at positions are drawn, from the text area's corner."""
+    """No input: where the characters at positions are drawn, from the box's corner (a line
+    edit has no viewport of its own)."""
     def extra(player, side):
         g = player.harness.run(cmd="geom", box="%s.%s" % (side, box), positions=positions)
-        vx, vy = g["viewport"][:2]
+        vx, vy = g["box"][:2]
         return {box + ".where": " ".join("%d,%d" % (r[0] - vx, r[1] - vy) for r in g["rects"])}
     return Step("measure %s %s" % (box, positions), lambda player, side: None, extra)
 
