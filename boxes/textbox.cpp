@@ -107,7 +107,6 @@ void TextBoxBase::SetText(std::u16string text) {
     model.SetText(std::move(text), !multiLine);
     return true;
   });
-  viewStart = 0;
   preedit.clear();
 }
 
@@ -118,7 +117,6 @@ void TextBoxBase::ReplaceFrom(std::size_t position, std::size_t reserve,
     model.ReplaceFrom(position, reserve, write, !multiLine);
     return true;
   });
-  viewStart = 0;
   preedit.clear();
 }
 
@@ -167,6 +165,7 @@ void TextBoxBase::AfterEdit(bool changed) {
   }
   goalX = -1;
   pageCaretYValid = false;
+  sideways.TextChanged(model.LastChange().position);
   RestartBlink();
   // An emptied box gives its text's memory back to the system, not just to the heap.
   if (model.Size() == 0 && model.LastChange().removed >= kLargeText) malloc_trim(0);
@@ -356,12 +355,14 @@ TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
     out.end = model.RowEnd(row);
     out.origin = QPointF(area.left(), RowTop(row));
   } else {
-    // Only the characters in view are laid out, however long the line is.
-    out.start = viewStart;
-    out.end = model.FitAfter(viewStart, static_cast<float>(area.width()));
+    // Only the characters in view are laid out, however long the line is; the first may be
+    // partly hidden.
+    out.start = sideways.FirstInView();
+    const double hidden = sideways.Offset() - sideways.X(out.start);
+    out.end = model.FitAfter(out.start, static_cast<float>(area.width() + hidden));
     // Centred as a line edit centres it: in whole pixels of the font's integer height.
     const int height = QFontMetrics(font(), viewport()).height();
-    out.origin = QPointF(area.left(), viewport()->rect().top() + (viewport()->height() - height + 1) / 2);
+    out.origin = QPointF(area.left() - hidden, viewport()->rect().top() + (viewport()->height() - height + 1) / 2);
   }
   return out;
 }
@@ -392,16 +393,12 @@ std::size_t TextBoxBase::CaretRow() const { return multiLine ? model.RowOf(model
 std::size_t TextBoxBase::HitTest(const QPoint& point) const {
   if (!multiLine) {
     // Beside the box the characters beyond its edges count, as if the line went on there.
-    Row r = RowAt(0);
-    double x = point.x() - r.origin.x();
-    if (x < 0) {
-      Row before = r;
-      before.start = model.FitBefore(viewStart, static_cast<float>(-x));
-      before.end = viewStart;
-      x += Layout(before, false)->lineAt(0).naturalTextWidth();
-      r.start = before.start;
-    }
-    r.end = model.FitAfter(r.start, static_cast<float>(std::max(0.0, x)) + 1);
+    const double lineX = point.x() - TextArea().left() + sideways.Offset();
+    if (lineX <= 0) return 0;
+    Row r;
+    r.start = model.PreviousChar(sideways.CharacterAt(lineX));
+    const double x = lineX - sideways.X(r.start);
+    r.end = model.FitAfter(r.start, static_cast<float>(x) + 1);
     const auto layout = Layout(r, false);
     const QTextLine line = layout->lineAt(0);
     const int at = line.isValid() ? line.xToCursor(x) : 0;
@@ -471,7 +468,12 @@ QRect TextBoxBase::CharacterRect(int position) const {
 void TextBoxBase::Remeasure() {
   const QFontMetricsF metrics(font(), viewport());
   const float width = multiLine ? static_cast<float>(std::max(1, TextArea().width())) : 0.0f;
-  model.SetWrap(width, [metrics](char32_t ch) { return Measure(metrics, ch); });
+  // A line box shows control characters and separators as spaces, and measures them so.
+  const bool line = !multiLine;
+  model.SetWrap(width, [metrics, line](char32_t ch) {
+    const bool shownAsSpace = (ch < 0x20 && ch != u'\t') || ch == 0x2028 || ch == 0x2029 || ch == 0xFFFC;
+    return Measure(metrics, line && shownAsSpace ? U' ' : ch);
+  });
   UpdateScrollBar();
   EnsureCursorVisible();
   viewport()->update();
@@ -504,12 +506,7 @@ void TextBoxBase::EnsureCursorVisible() {
   }
   // Sideways: the caret stays inside the box, and no space is left empty at the right while
   // text is hidden at the left.
-  const float room = static_cast<float>(std::max(1, TextArea().width() - 1));
-  const std::size_t cursor = model.Cursor();
-  viewStart = std::min(viewStart, model.Size());
-  if (cursor < viewStart) viewStart = cursor;
-  viewStart = std::max(viewStart, model.FitBefore(cursor, room));
-  viewStart = std::min(viewStart, model.FitBefore(model.Size(), room));
+  sideways.Follow(model.Cursor(), TextArea().width());
 }
 
 void TextBoxBase::scrollContentsBy(int, int) { viewport()->update(); }
@@ -538,7 +535,7 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
                                                          : QPalette::Inactive;
   const QPalette& colours = palette();
   painter.setPen(colours.color(group, QPalette::Text));
-  painter.setClipRect(multiLine ? viewport()->rect() : TextArea().adjusted(0, -1, 1, 1));
+  painter.setClipRect(viewport()->rect());
 
   QTextCharFormat selected;
   selected.setBackground(colours.brush(group, QPalette::Highlight));

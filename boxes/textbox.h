@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "linescroll.h"
 #include "mouseselection.h"
 #include "textmodel.h"
 
@@ -173,7 +174,7 @@ class TextBoxBase : public QAbstractScrollArea {
   const bool multiLine;
   TextModel model;
   double goalX = -1;          // the x the caret keeps on Up and Down
-  std::size_t viewStart = 0;  // single-line: the first character in view
+  mutable LineScroll sideways{model};  // single-line: how far the view has scrolled
   QString preedit;            // input method text being composed at the caret
   int preeditCursor = 0;
   QPoint pressPoint;
