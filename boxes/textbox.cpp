@@ -939,7 +939,14 @@ void TextBoxBase::mousePressEvent(QMouseEvent* event) {
 }
 
 void TextBoxBase::ExtendSelectionTo(const QPoint& point) {
-  const std::size_t at = HitTest(point);
+  std::size_t at = HitTest(point);
+  if (!multiLine) {
+    // A line edit's quick selection: dragged well below or above where it was pressed, the
+    // selection reaches the line's end or start.
+    const int threshold = QGuiApplication::styleHints()->mouseQuickSelectionThreshold();
+    if (threshold > 0 && point.y() > pressPoint.y() + threshold) at = model.Size();
+    if (threshold > 0 && point.y() + threshold < pressPoint.y()) at = 0;
+  }
   switch (mouseUnit.CurrentUnit()) {
     case MouseSelection::Unit::Character:
       model.SetCursor(at, true);

@@ -32,6 +32,12 @@ MULTI = ("input", "output", "dinput", "doutput")
 # Differences still being fixed: (scenario, step) -> what differs. An entry covers that step and
 # every later one of its scenario, since what follows a difference differs with it.
 KNOWN = {
+    ("paste-undo", 7): "kept: Qt's text edit, undoing a paste made at the very start of the text, puts "
+                       "the caret at the end of the first line; ours puts it where the paste was, as "
+                       "every other undo of a paste does in both boxes",
+    ("drag-line-past-right", 2): "sub-pixel: the probe's pixel falls on the middle of a character that "
+                                 "both boxes draw at the same pixel; their x positions differ by less "
+                                 "than a pixel after 99 characters, so the nearest boundary differs",
 }
 
 
