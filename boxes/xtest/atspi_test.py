@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Screen readers read and edit the window's boxes through AT-SPI as they do Qt's own boxes.
 
-run_atspi.sh starts this inside a private X server and session bus:
+run_atspi.sh starts this inside a desktop session of its own (xsession.sh):
     atspi_test.py PROGRAM REFERENCE LOG_DIRECTORY
 It starts the program and the reference window (Qt's QPlainTextEdit and QLineEdit in the places
 of the encoding boxes and the hash input) once it listens. The same real input goes to both

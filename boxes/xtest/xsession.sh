@@ -3,7 +3,8 @@
 # needs no display or bus from whoever calls it (CI runs as root with neither): a fresh Xvfb on
 # the first free display, with a cookie only this session knows, a private session bus on which
 # the accessibility bus (and its registry) start on demand, and a private runtime directory.
-# Exits with COMMAND's status; everything it started is gone afterwards.
+# XSESSION_SCREEN sets the screen's size (WIDTHxHEIGHTxDEPTH). Exits with COMMAND's status;
+# everything it started is gone afterwards.
 set -euo pipefail
 
 for tool in Xvfb xauth mcookie dbus-run-session; do
@@ -29,7 +30,7 @@ touch "$XAUTHORITY"
 xauth -q -f "$XAUTHORITY" add :0 . "$cookie"
 
 # -displayfd picks a free display and reports its number once the server accepts clients.
-Xvfb -displayfd 3 -auth "$XAUTHORITY" -screen 0 1440x560x24 -nolisten tcp -noreset \
+Xvfb -displayfd 3 -auth "$XAUTHORITY" -screen 0 "${XSESSION_SCREEN:-1440x560x24}" -nolisten tcp -noreset \
   3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 for _ in $(seq 200); do
