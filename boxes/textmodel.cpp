@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace calvexa {
@@ -14,8 +15,12 @@ constexpr float kUnitsPerPixel = 64;
 constexpr std::int32_t kSlow = -1;
 
 // Characters below this (the alphabets, punctuation and symbols of most texts) have their
-// metrics in flat tables; the rest, surrogates included, in a map.
-constexpr char16_t kTable = 0x3000;
+// metrics in flat tables; the rest, surrogates included, in a map. A power of two, so that
+// four characters are tested against it at once.
+constexpr char16_t kTable = 0x4000;
+constexpr std::uint64_t kOutsideTable = 0xC000C000C000C000u;
+// Wrapping this many characters tells about how many rows the rest of a text needs.
+constexpr std::size_t kEstimateAfter = std::size_t{1} << 16;
 
 // When nothing wraps, only line breaks need a closer look.
 const std::int32_t* BreaksOnly() {
@@ -28,6 +33,54 @@ const std::int32_t* BreaksOnly() {
 }
 std::int32_t ToUnits(float pixels) {
   return static_cast<std::int32_t>(std::lround(std::clamp(pixels, 0.0f, 1.0e6f) * kUnitsPerPixel));
+}
+
+// Where the wrapping loop is within a row: the width so far and where the row starts.
+struct RowSoFar {
+  std::int32_t x = 0;
+  std::size_t start = 0;
+};
+
+// Lays out the plain characters from i on (those with an advance in fast) until end or the
+// first character that needs a closer look (a line break, a mark, a surrogate, one not measured
+// yet), and returns where it stopped. The hot path of every paste: characters in the flat tables
+// are added up four at a time while they stay inside the row, and only the four that reach
+// past its end are looked at one by one. Whole blocks are taken only when the row breaks
+// nowhere inside them, so the rows are those a character-by-character pass gives.
+std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const std::int32_t* fast,
+                     std::int32_t width, RowSoFar& row, std::vector<std::size_t>& rows) {
+  std::int32_t x = row.x;
+  std::size_t start = row.start;
+  while (i < end) {
+    while (end - i >= 4) {
+      std::uint64_t four;
+      std::memcpy(&four, s + i, sizeof four);
+      if (four & kOutsideTable) break;
+      const std::int32_t a0 = fast[four & 0xFFFF], a1 = fast[(four >> 16) & 0xFFFF];
+      const std::int32_t a2 = fast[(four >> 32) & 0xFFFF], a3 = fast[four >> 48];
+      if ((a0 | a1 | a2 | a3) < 0) break;
+      const std::int32_t sum = x + a0 + a1 + a2 + a3;
+      if (sum > width) break;
+      x = sum;
+      i += 4;
+    }
+    for (const std::size_t stop = std::min(end, i + 4); i < stop; ++i) {
+      const char16_t c = s[i];
+      const std::int32_t a = c < kTable ? fast[c] : kSlow;
+      if (a < 0) {
+        row = {x, start};
+        return i;
+      }
+      x += a;
+      if (x > width && i > start) {
+        rows.push_back(i);
+        x = a;
+        start = i;
+      }
+    }
+  }
+  row = {x, start};
+  return i;
 }
 
 bool IsHigh(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
@@ -323,22 +376,21 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
   const bool wrap = wrapWidth_ > 0 && measure_;
   const std::int32_t width = wrap ? ToUnits(wrapWidth_) : std::numeric_limits<std::int32_t>::max();
   const std::int32_t* fast = wrap ? fast_.data() : BreaksOnly();
-  std::int32_t x = 0;
-  std::size_t rowStart = start;
+  RowSoFar row{0, start};
+  // Once the first stretch is laid out, its rows tell about how many the rest needs: the index
+  // is reserved once instead of doubling (and first touching) its way up.
+  std::size_t estimateAt = n - start > kEstimateAfter ? start + kEstimateAfter : n;
+  const std::size_t rowsBefore = rows.size();
   for (std::size_t i = start; i < n;) {
-    // The hot path of every paste: a plain character is one table look-up and one sum.
-    const char16_t c = s[i];
-    std::int32_t a = c < kTable ? fast[c] : kSlow;
-    if (a >= 0) {
-      x += a;
-      if (x > width && i > rowStart) {
-        rows.push_back(i);
-        x = a;
-        rowStart = i;
-      }
-      ++i;
-      continue;
+    if (i >= estimateAt) {
+      const double laid = static_cast<double>(rows.size() - rowsBefore);
+      const double rest = laid * static_cast<double>(n - i) / static_cast<double>(i - start);
+      rows.reserve(rows.size() + static_cast<std::size_t>(std::min(rest * 1.125, static_cast<double>(n - i))) + 16);
+      estimateAt = n;
     }
+    i = PlainRun(s, i, estimateAt, fast, width, row, rows);
+    if (i >= estimateAt) continue;
+    const char16_t c = s[i];
     if (!wrap && !IsLineBreak(c)) {
       ++i;
       continue;
@@ -348,22 +400,21 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
       if (c == u'\r' && next < n && s[next] == u'\n') ++next;
       if (next >= stop) return next;
       rows.push_back(next);
-      x = 0;
-      rowStart = i = next;
+      row = {0, next};
+      i = next;
       continue;
     }
     // Not measured yet, a surrogate pair (measured as one character), or a joining mark.
     const char32_t ch = CodePoint(i);
     const CharMetrics m = Metrics(ch);
-    a = ToUnits(m.advance);
-    if (x + a > width && i > rowStart && !m.joinsPrevious) {
+    const std::int32_t a = ToUnits(m.advance);
+    if (row.x + a > width && i > row.start && !m.joinsPrevious) {
       rows.push_back(i);
-      x = 0;
-      rowStart = i;
+      row = {0, i};
     }
     // A run of joining characters never breaks, however long. Past the width, all that matters
     // is that the row is too wide, so the sum stops growing there and stays in range.
-    x = std::min(x + a, width + 1);
+    row.x = std::min(row.x + a, width + 1);
     i += ch >= 0x10000 ? 2 : 1;
   }
   return kNoLine;
