@@ -87,6 +87,26 @@ bool IsHigh(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
 bool IsLow(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
 bool IsAnyBreak(char16_t c) { return IsLineBreak(c) || c == u'\u2028' || c == u'\u2029'; }
 
+// Whether text holds any kind of line break: four characters at a time, those below U+000E and
+// U+2028 or U+2029 found by whole-word arithmetic and only then looked at one by one (a pasted
+// megabyte text is scanned before it is inserted).
+bool HasAnyBreak(std::u16string_view text) {
+  constexpr std::uint64_t kOnes = 0x0001000100010001u, kHigh = 0x8000800080008000u;
+  const char16_t* s = text.data();
+  std::size_t i = 0;
+  for (; text.size() - i >= 32; i += 32) {
+    std::uint64_t suspect = 0;
+    for (std::size_t k = 0; k < 32; k += 4) {
+      std::uint64_t four;
+      std::memcpy(&four, s + i + k, sizeof four);
+      const std::uint64_t separator = (four & ~kOnes) ^ (kOnes * 0x2028);  // 0 where U+2028/9
+      suspect |= ((four - kOnes * 0x0E) & ~four & kHigh) | ((separator - kOnes) & ~separator & kHigh);
+    }
+    if (suspect && std::any_of(s + i, s + i + 32, IsAnyBreak)) return true;
+  }
+  return std::any_of(s + i, s + text.size(), IsAnyBreak);
+}
+
 // Every kind of line break in a typed or pasted text becomes CR LF.
 std::u16string WithCrLf(std::u16string_view text) {
   std::u16string out;
@@ -152,7 +172,7 @@ void TextModel::Select(std::size_t anchor, std::size_t cursor) {
 bool TextModel::Insert(std::u16string_view text, Edit kind) {
   if (text.empty() && !HasSelection()) return false;
   std::u16string normalized;
-  if (multiLine_ && std::any_of(text.begin(), text.end(), IsAnyBreak)) {
+  if (multiLine_ && HasAnyBreak(text)) {
     normalized = WithCrLf(text);
     text = normalized;
   }
@@ -422,6 +442,10 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
 
 void TextModel::UpdateRows(std::size_t from, std::size_t removed, std::size_t inserted) {
   if (!multiLine_) return;
+  if (from == 0 && inserted == text_.size()) {
+    RebuildRows();  // a whole new text (a paste into an empty box): its rows go straight in
+    return;
+  }
   // rows_ still describes the text before the edit. The character before the edit may change
   // with it (a high surrogate gains or loses its low half), and whether a character starts a
   // row is decided by the row above it: so the rows from the one above the row that holds the

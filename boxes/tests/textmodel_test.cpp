@@ -238,14 +238,14 @@ TEST(TextModel, IncrementalRowsMatchAFreshLayoutUnderRandomEdits) {
 // the rows of the character-by-character rules: the model's quick paths change no row.
 TEST(TextModel, RowsMatchACharacterByCharacterLayoutOnRandomTexts) {
   static const std::u16string kPieces[] = {
-      u"\r\n", u"\r", u"\n", u"\t", u"e\u0301", u"\u00E9\u00FF", u"\u2019\u20AC", u"\u4E00",
+      u"\r\n", u"\r", u"\n", u"\u2028", u"\u2029", u"\t", u"e\u0301", u"\u00E9\u00FF", u"\u2019\u20AC", u"\u4E00",
       u"\U0001F600", u"\xD83D", u"\xDE00", u"\u093F", u"\u200D\uFE0F", std::u16string(1, 0)};
   for (unsigned seed = 1; seed <= 16; ++seed) {
     std::mt19937 rng(seed);
     const auto piece = [&] {
       std::u16string run(rng() % 200, u'a');  // mostly plain letters, as most texts are
       for (char16_t& c : run) c = static_cast<char16_t>(u' ' + rng() % 95);
-      return run + kPieces[rng() % std::size(kPieces)];
+      return run.insert(rng() % (run.size() + 1), kPieces[rng() % std::size(kPieces)]);
     };
     std::u16string text;
     while (text.size() < (seed % 4 ? 3000 : 90000)) text += piece();
@@ -259,7 +259,14 @@ TEST(TextModel, RowsMatchACharacterByCharacterLayoutOnRandomTexts) {
         model.ReplaceFrom(rng() % model.Size(), 0, [&](std::u16string& t) { t += piece(); }, false);
       } else {
         model.SetCursor(rng() % model.Size(), false);
-        model.Insert(piece(), TextModel::Edit::Paste);
+        model.Insert(piece(), TextModel::Edit::Paste);  // every line break in it becomes CR LF
+        const std::u16string_view in =
+            std::u16string_view(model.Text()).substr(model.LastChange().position, model.LastChange().inserted);
+        for (std::size_t k = 0; k < in.size(); ++k) {
+          ASSERT_TRUE(in[k] == u'\r'   ? k + 1 < in.size() && in[k + 1] == u'\n'
+                      : in[k] == u'\n' ? k > 0 && in[k - 1] == u'\r'
+                                       : (in[k] & 0xFFFE) != 0x2028) << "seed " << seed;
+        }
       }
     }
   }
