@@ -12,7 +12,9 @@ constexpr std::size_t kNoLine = std::numeric_limits<std::size_t>::max();
 
 // Widths are summed as whole 64ths of a pixel: integer sums are exact and quicker.
 constexpr float kUnitsPerPixel = 64;
-constexpr std::int32_t kSlow = -1;
+// In the tables the wrapping loop adds up: an advance past any width, for characters it must
+// look at closer. Four of them on a row of the widest width still sum within range.
+constexpr std::int32_t kSlow = std::int32_t{1} << 26;
 
 // Characters below this (the alphabets, punctuation and symbols of most texts) have their
 // metrics in flat tables; the rest, surrogates included, in a map. A power of two, so that
@@ -31,7 +33,7 @@ const std::int32_t* BreaksOnly() {
   }();
   return table.data();
 }
-std::int32_t ToUnits(float pixels) {
+std::int32_t ToUnits(float pixels) {  // at most 64e6, below kSlow
   return static_cast<std::int32_t>(std::lround(std::clamp(pixels, 0.0f, 1.0e6f) * kUnitsPerPixel));
 }
 
@@ -58,7 +60,6 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const st
       if (four & kOutsideTable) break;
       const std::int32_t a0 = fast[four & 0xFFFF], a1 = fast[(four >> 16) & 0xFFFF];
       const std::int32_t a2 = fast[(four >> 32) & 0xFFFF], a3 = fast[four >> 48];
-      if ((a0 | a1 | a2 | a3) < 0) break;
       const std::int32_t sum = x + a0 + a1 + a2 + a3;
       if (sum > width) break;
       x = sum;
@@ -67,7 +68,7 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const st
     for (const std::size_t stop = std::min(end, i + 4); i < stop; ++i) {
       const char16_t c = s[i];
       const std::int32_t a = c < kTable ? fast[c] : kSlow;
-      if (a < 0) {
+      if (a >= kSlow) {
         row = {x, start};
         return i;
       }
@@ -394,7 +395,7 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
   const std::size_t n = text_.size();
   const char16_t* s = text_.data();
   const bool wrap = wrapWidth_ > 0 && measure_;
-  const std::int32_t width = wrap ? ToUnits(wrapWidth_) : std::numeric_limits<std::int32_t>::max();
+  const std::int32_t width = wrap ? ToUnits(wrapWidth_) : kSlow - 1;
   const std::int32_t* fast = wrap ? fast_.data() : BreaksOnly();
   RowSoFar row{0, start};
   // Once the first stretch is laid out, its rows tell about how many the rest needs: the index
