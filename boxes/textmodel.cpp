@@ -302,10 +302,7 @@ void TextModel::Replace(std::size_t from, std::size_t to, std::u16string_view wi
   last_ = {from, to - from, with.size(), {}};
   if (keepRemoved_) last_.removedText = text_.substr(from, to - from);
   text_.replace(from, to - from, with);
-  // A text that shrank far below its buffer gives the room back.
-  if (text_.capacity() > (std::size_t{1} << 16) && text_.size() < text_.capacity() / 4) {
-    text_.shrink_to_fit();
-  }
+  KeepOrShrink();
   try {
     UpdateRows(from, to - from, with.size());
   } catch (...) {
@@ -497,9 +494,7 @@ void TextModel::ReplaceFrom(std::size_t position, std::size_t reserve,
     change.inserted = text_.size() - position;
     last_ = std::move(change);
     cursor_ = anchor_ = caretAtEnd ? text_.size() : 0;
-    if (text_.capacity() > (std::size_t{1} << 16) && text_.size() < text_.capacity() / 4) {
-      text_.shrink_to_fit();
-    }
+    KeepOrShrink();
     RewrapFrom(position);
   };
   try {
@@ -524,6 +519,19 @@ bool TextModel::SwapWhole(std::u16string& other) {
     throw;
   }
   return true;
+}
+
+void TextModel::KeepOrShrink() {
+  // A text that shrank far below its buffer gives the room back, but only at the change after
+  // the one that left it so: a large text removed and put back (by undo, or a handler's output
+  // written again) reuses its buffer, and the removal does not wait for the memory to be unmapped.
+  const bool roomy = text_.capacity() > (std::size_t{1} << 16) && text_.size() < text_.capacity() / 4;
+  if (roomy && roomy_) {
+    text_.shrink_to_fit();
+    roomy_ = false;
+  } else {
+    roomy_ = roomy;
+  }
 }
 
 void TextModel::Grow(std::size_t size, std::size_t keep) {
