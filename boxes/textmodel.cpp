@@ -46,9 +46,8 @@ struct RowSoFar {
 // Lays out the plain characters from i on (those with an advance in fast) until end or the
 // first character that needs a closer look (a line break, a mark, a surrogate, one not measured
 // yet), and returns where it stopped. The hot path of every paste: characters in the flat tables
-// are added up four at a time while they stay inside the row, and only the four that reach
-// past its end are looked at one by one. Whole blocks are taken only when the row breaks
-// nowhere inside them, so the rows are those a character-by-character pass gives.
+// are added up four at a time, and a row breaks inside a block where a character-by-character
+// pass would break it, so the rows are the ones that pass gives.
 std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const std::int32_t* fast,
                      std::int32_t width, RowSoFar& row, std::vector<std::size_t>& rows) {
   std::int32_t x = row.x;
@@ -61,8 +60,25 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const st
       const std::int32_t a0 = fast[four & 0xFFFF], a1 = fast[(four >> 16) & 0xFFFF];
       const std::int32_t a2 = fast[(four >> 32) & 0xFFFF], a3 = fast[four >> 48];
       const std::int32_t sum = x + a0 + a1 + a2 + a3;
-      if (sum > width) break;
-      x = sum;
+      if (sum <= width) {
+        x = sum;
+        i += 4;
+        continue;
+      }
+      // The row ends in this block: before the first character that takes it past the width,
+      // found without a branch for each. If the rest of the block fits on the next row, the
+      // block is done; otherwise (a character to look at closer, a row narrower than what is
+      // left) it is stepped through one by one.
+      if ((a0 | a1 | a2 | a3) & kSlow) break;
+      const std::int32_t before[4] = {x, x + a0, x + a0 + a1, x + a0 + a1 + a2};
+      const std::size_t fit = (before[1] <= width) + (before[2] <= width) + (before[3] <= width);
+      const std::int32_t rest = sum - before[fit];
+      // (A row holds its first character however wide; the row's width is 0 before it, so such
+      // a character is in rest and rest is too wide.)
+      if (rest > width) break;
+      start = i + fit;
+      rows.push_back(start);
+      x = rest;
       i += 4;
     }
     for (const std::size_t stop = std::min(end, i + 4); i < stop; ++i) {
