@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace calvexa {
@@ -11,11 +12,17 @@ constexpr std::size_t kNoLine = std::numeric_limits<std::size_t>::max();
 
 // Widths are summed as whole 64ths of a pixel: integer sums are exact and quicker.
 constexpr float kUnitsPerPixel = 64;
-constexpr std::int32_t kSlow = -1;
+// In the tables the wrapping loop adds up: an advance past any width, for characters it must
+// look at closer. Four of them on a row of the widest width still sum within range.
+constexpr std::int32_t kSlow = std::int32_t{1} << 26;
 
 // Characters below this (the alphabets, punctuation and symbols of most texts) have their
-// metrics in flat tables; the rest, surrogates included, in a map.
-constexpr char16_t kTable = 0x3000;
+// metrics in flat tables; the rest, surrogates included, in a map. A power of two, so that
+// four characters are tested against it at once.
+constexpr char16_t kTable = 0x4000;
+constexpr std::uint64_t kOutsideTable = 0xC000C000C000C000u;
+// Wrapping this many characters tells about how many rows the rest of a text needs.
+constexpr std::size_t kEstimateAfter = std::size_t{1} << 16;
 
 // When nothing wraps, only line breaks need a closer look.
 const std::int32_t* BreaksOnly() {
@@ -26,13 +33,96 @@ const std::int32_t* BreaksOnly() {
   }();
   return table.data();
 }
-std::int32_t ToUnits(float pixels) {
+std::int32_t ToUnits(float pixels) {  // at most 64e6, below kSlow
   return static_cast<std::int32_t>(std::lround(std::clamp(pixels, 0.0f, 1.0e6f) * kUnitsPerPixel));
+}
+
+// Where the wrapping loop is within a row: the width so far and where the row starts.
+struct RowSoFar {
+  std::int32_t x = 0;
+  std::size_t start = 0;
+};
+
+// Lays out the plain characters from i on (those with an advance in fast) until end or the
+// first character that needs a closer look (a line break, a mark, a surrogate, one not measured
+// yet), and returns where it stopped. The hot path of every paste: characters in the flat tables
+// are added up four at a time, and a row breaks inside a block where a character-by-character
+// pass would break it, so the rows are the ones that pass gives.
+std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const std::int32_t* fast,
+                     std::int32_t width, RowSoFar& row, std::vector<std::size_t>& rows) {
+  std::int32_t x = row.x;
+  std::size_t start = row.start;
+  while (i < end) {
+    while (end - i >= 4) {
+      std::uint64_t four;
+      std::memcpy(&four, s + i, sizeof four);
+      if (four & kOutsideTable) break;
+      const std::int32_t a0 = fast[four & 0xFFFF], a1 = fast[(four >> 16) & 0xFFFF];
+      const std::int32_t a2 = fast[(four >> 32) & 0xFFFF], a3 = fast[four >> 48];
+      const std::int32_t sum = x + a0 + a1 + a2 + a3;
+      if (sum <= width) {
+        x = sum;
+        i += 4;
+        continue;
+      }
+      // The row ends in this block: before the first character that takes it past the width,
+      // found without a branch for each. If the rest of the block fits on the next row, the
+      // block is done; otherwise (a character to look at closer, a row narrower than what is
+      // left) it is stepped through one by one.
+      if ((a0 | a1 | a2 | a3) & kSlow) break;
+      const std::int32_t before[4] = {x, x + a0, x + a0 + a1, x + a0 + a1 + a2};
+      const std::size_t fit = (before[1] <= width) + (before[2] <= width) + (before[3] <= width);
+      const std::int32_t rest = sum - before[fit];
+      // (A row holds its first character however wide; the row's width is 0 before it, so such
+      // a character is in rest and rest is too wide.)
+      if (rest > width) break;
+      start = i + fit;
+      rows.push_back(start);
+      x = rest;
+      i += 4;
+    }
+    for (const std::size_t stop = std::min(end, i + 4); i < stop; ++i) {
+      const char16_t c = s[i];
+      const std::int32_t a = c < kTable ? fast[c] : kSlow;
+      if (a >= kSlow) {
+        row = {x, start};
+        return i;
+      }
+      x += a;
+      if (x > width && i > start) {
+        rows.push_back(i);
+        x = a;
+        start = i;
+      }
+    }
+  }
+  row = {x, start};
+  return i;
 }
 
 bool IsHigh(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
 bool IsLow(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
 bool IsAnyBreak(char16_t c) { return IsLineBreak(c) || c == u'\u2028' || c == u'\u2029'; }
+
+// Whether text holds any kind of line break: four characters at a time, those below U+000E and
+// U+2028 or U+2029 found by whole-word arithmetic and only then looked at one by one (a pasted
+// megabyte text is scanned before it is inserted).
+bool HasAnyBreak(std::u16string_view text) {
+  constexpr std::uint64_t kOnes = 0x0001000100010001u, kHigh = 0x8000800080008000u;
+  const char16_t* s = text.data();
+  std::size_t i = 0;
+  for (; text.size() - i >= 32; i += 32) {
+    std::uint64_t suspect = 0;
+    for (std::size_t k = 0; k < 32; k += 4) {
+      std::uint64_t four;
+      std::memcpy(&four, s + i + k, sizeof four);
+      const std::uint64_t separator = (four & ~kOnes) ^ (kOnes * 0x2028);  // 0 where U+2028/9
+      suspect |= ((four - kOnes * 0x0E) & ~four & kHigh) | ((separator - kOnes) & ~separator & kHigh);
+    }
+    if (suspect && std::any_of(s + i, s + i + 32, IsAnyBreak)) return true;
+  }
+  return std::any_of(s + i, s + text.size(), IsAnyBreak);
+}
 
 // Every kind of line break in a typed or pasted text becomes CR LF.
 std::u16string WithCrLf(std::u16string_view text) {
@@ -99,7 +189,7 @@ void TextModel::Select(std::size_t anchor, std::size_t cursor) {
 bool TextModel::Insert(std::u16string_view text, Edit kind) {
   if (text.empty() && !HasSelection()) return false;
   std::u16string normalized;
-  if (multiLine_ && std::any_of(text.begin(), text.end(), IsAnyBreak)) {
+  if (multiLine_ && HasAnyBreak(text)) {
     normalized = WithCrLf(text);
     text = normalized;
   }
@@ -228,10 +318,7 @@ void TextModel::Replace(std::size_t from, std::size_t to, std::u16string_view wi
   last_ = {from, to - from, with.size(), {}};
   if (keepRemoved_) last_.removedText = text_.substr(from, to - from);
   text_.replace(from, to - from, with);
-  // A text that shrank far below its buffer gives the room back.
-  if (text_.capacity() > (std::size_t{1} << 16) && text_.size() < text_.capacity() / 4) {
-    text_.shrink_to_fit();
-  }
+  KeepOrShrink();
   try {
     UpdateRows(from, to - from, with.size());
   } catch (...) {
@@ -328,24 +415,23 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
   const std::size_t n = text_.size();
   const char16_t* s = text_.data();
   const bool wrap = wrapWidth_ > 0 && measure_;
-  const std::int32_t width = wrap ? ToUnits(wrapWidth_) : std::numeric_limits<std::int32_t>::max();
+  const std::int32_t width = wrap ? ToUnits(wrapWidth_) : kSlow - 1;
   const std::int32_t* fast = wrap ? fast_.data() : BreaksOnly();
-  std::int32_t x = 0;
-  std::size_t rowStart = start;
+  RowSoFar row{0, start};
+  // Once the first stretch is laid out, its rows tell about how many the rest needs: the index
+  // is reserved once instead of doubling (and first touching) its way up.
+  std::size_t estimateAt = n - start > kEstimateAfter ? start + kEstimateAfter : n;
+  const std::size_t rowsBefore = rows.size();
   for (std::size_t i = start; i < n;) {
-    // The hot path of every paste: a plain character is one table look-up and one sum.
-    const char16_t c = s[i];
-    std::int32_t a = c < kTable ? fast[c] : kSlow;
-    if (a >= 0) {
-      x += a;
-      if (x > width && i > rowStart) {
-        rows.push_back(i);
-        x = a;
-        rowStart = i;
-      }
-      ++i;
-      continue;
+    if (i >= estimateAt) {
+      const double laid = static_cast<double>(rows.size() - rowsBefore);
+      const double rest = laid * static_cast<double>(n - i) / static_cast<double>(i - start);
+      rows.reserve(rows.size() + static_cast<std::size_t>(std::min(rest * 1.125, static_cast<double>(n - i))) + 16);
+      estimateAt = n;
     }
+    i = PlainRun(s, i, estimateAt, fast, width, row, rows);
+    if (i >= estimateAt) continue;
+    const char16_t c = s[i];
     if (!wrap && !IsLineBreak(c)) {
       ++i;
       continue;
@@ -355,22 +441,21 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
       if (c == u'\r' && next < n && s[next] == u'\n') ++next;
       if (next >= stop) return next;
       rows.push_back(next);
-      x = 0;
-      rowStart = i = next;
+      row = {0, next};
+      i = next;
       continue;
     }
     // Not measured yet, a surrogate pair (measured as one character), or a joining mark.
     const char32_t ch = CodePoint(i);
     const CharMetrics m = Metrics(ch);
-    a = ToUnits(m.advance);
-    if (x + a > width && i > rowStart && !m.joinsPrevious) {
+    const std::int32_t a = ToUnits(m.advance);
+    if (row.x + a > width && i > row.start && !m.joinsPrevious) {
       rows.push_back(i);
-      x = 0;
-      rowStart = i;
+      row = {0, i};
     }
     // A run of joining characters never breaks, however long. Past the width, all that matters
     // is that the row is too wide, so the sum stops growing there and stays in range.
-    x = std::min(x + a, width + 1);
+    row.x = std::min(row.x + a, width + 1);
     i += ch >= 0x10000 ? 2 : 1;
   }
   return kNoLine;
@@ -378,6 +463,10 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
 
 void TextModel::UpdateRows(std::size_t from, std::size_t removed, std::size_t inserted) {
   if (!multiLine_) return;
+  if (from == 0 && inserted == text_.size()) {
+    RebuildRows();  // a whole new text (a paste into an empty box): its rows go straight in
+    return;
+  }
   // rows_ still describes the text before the edit. The character before the edit may change
   // with it (a high surrogate gains or loses its low half), and whether a character starts a
   // row is decided by the row above it: so the rows from the one above the row that holds the
@@ -428,9 +517,7 @@ void TextModel::ReplaceFrom(std::size_t position, std::size_t reserve,
     change.inserted = text_.size() - position;
     last_ = std::move(change);
     cursor_ = anchor_ = caretAtEnd ? text_.size() : 0;
-    if (text_.capacity() > (std::size_t{1} << 16) && text_.size() < text_.capacity() / 4) {
-      text_.shrink_to_fit();
-    }
+    KeepOrShrink();
     RewrapFrom(position);
   };
   try {
@@ -455,6 +542,19 @@ bool TextModel::SwapWhole(std::u16string& other) {
     throw;
   }
   return true;
+}
+
+void TextModel::KeepOrShrink() {
+  // A text that shrank far below its buffer gives the room back, but only at the change after
+  // the one that left it so: a large text removed and put back (by undo, or a handler's output
+  // written again) reuses its buffer, and the removal does not wait for the memory to be unmapped.
+  const bool roomy = text_.capacity() > (std::size_t{1} << 16) && text_.size() < text_.capacity() / 4;
+  if (roomy && roomy_) {
+    text_.shrink_to_fit();
+    roomy_ = false;
+  } else {
+    roomy_ = roomy;
+  }
 }
 
 void TextModel::Grow(std::size_t size, std::size_t keep) {

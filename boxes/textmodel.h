@@ -152,6 +152,8 @@ class TextModel {
   bool SwapWhole(std::u16string& other);
   // Room for size characters, the first keep of them kept.
   void Grow(std::size_t size, std::size_t keep);
+  // After a change: a buffer far larger than the text is kept once, given back the next time.
+  void KeepOrShrink();
   void RewrapFrom(std::size_t position);
   void Apply(std::size_t from, std::size_t to, std::u16string_view with, Edit kind);
   void Record(std::size_t from, std::u16string removed, std::size_t inserted, Edit kind);
@@ -165,6 +167,7 @@ class TextModel {
 
   bool multiLine_;
   std::u16string text_;
+  bool roomy_ = false;  // the last change left the buffer far larger than the text
   std::size_t cursor_ = 0, anchor_ = 0;
 
   std::vector<Step> history_;

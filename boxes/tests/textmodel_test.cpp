@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -30,6 +32,44 @@ std::vector<std::size_t> ReferenceRows(const std::u16string& text, float width) 
   fresh.SetWrap(width, TestMetrics);
   fresh.SetText(text, false);
   return Rows(fresh);
+}
+
+// Advances in odd 64ths of a pixel, tabs, wide ideographs and the marks of TestMetrics.
+CharMetrics VariedMetrics(char32_t ch) {
+  if (ch == u'\t') return {80, false};
+  if (ch < 0xD800 || ch >= 0xE000) {
+    const CharMetrics m = TestMetrics(ch);
+    if (!m.joinsPrevious) return {m.advance + static_cast<float>(ch % 97) / 64, false};
+  }
+  return TestMetrics(ch);
+}
+
+// The rows by the rules alone, one character at a time: a line break ends its row, and a
+// character that would take its row past the width starts the next, unless it is the row's
+// first or joins the one before.
+std::vector<std::size_t> CharByCharRows(const std::u16string& t, float width) {
+  std::vector<std::size_t> rows{0};
+  const long limit = width > 0 ? std::lround(width * 64) : std::numeric_limits<long>::max();
+  long x = 0;
+  for (std::size_t i = 0, start = 0; i < t.size();) {
+    const bool pair = i + 1 < t.size() && t[i] >= 0xD800 && t[i] < 0xDC00 && t[i + 1] >= 0xDC00 &&
+                      t[i + 1] < 0xE000;
+    if (t[i] == u'\r' || t[i] == u'\n') {
+      i += t[i] == u'\r' && i + 1 < t.size() && t[i + 1] == u'\n' ? 2 : 1;
+      rows.push_back(start = i);
+      x = 0;
+      continue;
+    }
+    const CharMetrics m = VariedMetrics(pair ? 0x10000 + ((t[i] - 0xD800) << 10) + (t[i + 1] - 0xDC00) : t[i]);
+    const long a = width > 0 ? std::lround(m.advance * 64) : 0;
+    if (x + a > limit && i > start && !m.joinsPrevious) {
+      rows.push_back(start = i);
+      x = 0;
+    }
+    x += a;
+    i += pair ? 2 : 1;
+  }
+  return rows;
 }
 
 TEST(TextModel, TypedAndPastedLineBreaksBecomeCrLfWrittenTextStaysAsIs) {
@@ -191,6 +231,47 @@ TEST(TextModel, IncrementalRowsMatchAFreshLayoutUnderRandomEdits) {
     while (model.Undo()) {
     }
     EXPECT_EQ(model.Text(), start) << "seed " << seed;
+  }
+}
+
+// Long texts of every kind of character, laid out whole, rewritten from a point and edited, give
+// the rows of the character-by-character rules: the model's quick paths change no row.
+TEST(TextModel, RowsMatchACharacterByCharacterLayoutOnRandomTexts) {
+  static const std::u16string kPieces[] = {
+      u"\r\n", u"\r", u"\n", u"\u2028", u"\u2029", u"\t", u"e\u0301", u"\u00E9\u00FF", u"\u2019\u20AC", u"\u4E00",
+      u"\U0001F600", u"\xD83D", u"\xDE00", u"\u093F", u"\u200D\uFE0F", std::u16string(1, 0)};
+  for (unsigned seed = 1; seed <= 16; ++seed) {
+    std::mt19937 rng(seed);
+    const auto piece = [&] {
+      std::u16string run(rng() % 200, u'a');  // mostly plain letters, as most texts are
+      for (char16_t& c : run) c = static_cast<char16_t>(u' ' + rng() % 95);
+      return run.insert(rng() % (run.size() + 1), kPieces[rng() % std::size(kPieces)]);
+    };
+    std::u16string text;
+    while (text.size() < (seed % 4 ? 3000 : 90000)) text += piece();
+    // No wrapping, rows narrower than some characters, and wider ones.
+    const float width = seed % 5 == 0 ? 0
+                        : static_cast<float>(seed % 3 ? 2 + rng() % 400 : 1 + rng() % 12) +
+                              static_cast<float>(rng() % 64) / 64;
+    TextModel model(true);
+    model.SetWrap(width, VariedMetrics);
+    model.SetText(text, false);
+    for (int step = 0; step < 12; ++step) {
+      ASSERT_EQ(Rows(model), CharByCharRows(model.Text(), width)) << "seed " << seed << " step " << step;
+      if (step % 2) {
+        model.ReplaceFrom(rng() % model.Size(), 0, [&](std::u16string& t) { t += piece(); }, false);
+      } else {
+        model.SetCursor(rng() % model.Size(), false);
+        model.Insert(piece(), TextModel::Edit::Paste);  // every line break in it becomes CR LF
+        const std::u16string_view in =
+            std::u16string_view(model.Text()).substr(model.LastChange().position, model.LastChange().inserted);
+        for (std::size_t k = 0; k < in.size(); ++k) {
+          ASSERT_TRUE(in[k] == u'\r'   ? k + 1 < in.size() && in[k + 1] == u'\n'
+                      : in[k] == u'\n' ? k > 0 && in[k - 1] == u'\r'
+                                       : (in[k] & 0xFFFE) != 0x2028) << "seed " << seed;
+        }
+      }
+    }
   }
 }
 
