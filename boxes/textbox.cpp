@@ -1110,13 +1110,22 @@ void TextBoxBase::focusOutEvent(QFocusEvent* event) {
 
 void TextBoxBase::inputMethodEvent(QInputMethodEvent* event) {
   const QString commit = event->commitString();
-  if (event->replacementLength() > 0 || !commit.isEmpty()) {
-    if (event->replacementLength() > 0) {
-      const long start = static_cast<long>(model.Cursor()) + event->replacementStart();
-      const auto from = static_cast<std::size_t>(std::max(0L, start));
-      model.Select(from, from + static_cast<std::size_t>(event->replacementLength()));
-    }
+  const auto length = static_cast<std::size_t>(std::max(0, event->replacementLength()));
+  // As in Qt's boxes: any input takes the selection away first; the replaced characters count
+  // from the caret; with nothing committed the caret stays, less what was replaced before it.
+  if ((length > 0 || !commit.isEmpty() || !event->preeditString().isEmpty()) && model.HasSelection()) {
+    deleteSelection();
+  }
+  if (length > 0 || !commit.isEmpty()) {
+    const std::size_t caret = model.Cursor();
+    const long start = static_cast<long>(caret) + event->replacementStart();
+    const auto from = static_cast<std::size_t>(std::max(0L, start));
+    if (length > 0) model.Select(from, from + length);
     InsertTyped(commit, TextModel::Edit::Typing);
+    if (commit.isEmpty()) {
+      model.SetCursor(caret - (from < caret ? std::min(length, caret - from) : 0), false);
+      AfterCaretMove();
+    }
   }
   preedit = event->preeditString();
   preeditCursor = static_cast<int>(preedit.size());
