@@ -409,6 +409,61 @@ TEST(TextBoxes, ScreenReadersReadAroundEveryOffsetAsInQtsBoxes) {
   EXPECT_EQ(failures, 0);
 }
 
+// An input method composes, replaces characters around the caret, moves its cursor and
+// selects; after each event Qt's box and ours must hold the same and answer its questions alike.
+TEST(TextBoxes, InputMethodsComposeAndAskAsInQtsBoxes) {
+  struct Event {
+    const char16_t *preedit, *commit;
+    int replaceFrom, replaceLength;
+    QInputMethodEvent::AttributeType attribute;  // Language: none
+    int start, length;
+  } events[] = {
+      {u"ab", u"", 0, 0, QInputMethodEvent::Cursor, 1, 1},
+      {u"", u"X", -2, 2, QInputMethodEvent::Language, 0, 0},
+      {u"", u"", 0, 0, QInputMethodEvent::Selection, 1, 3},
+      {u"c", u"", 0, 0, QInputMethodEvent::Language, 0, 0},
+      {u"", u"\u00E9", 0, 0, QInputMethodEvent::Language, 0, 0},
+      {u"", u"", 2, 3, QInputMethodEvent::Language, 0, 0},
+  };
+  // A line edit answers its 32767-character limit; ours has none to tell.
+  const Qt::InputMethodQuery queries[] = {
+      Qt::ImEnabled, Qt::ImCursorPosition, Qt::ImAnchorPosition, Qt::ImSurroundingText,
+      Qt::ImCurrentSelection, Qt::ImAbsolutePosition, Qt::ImTextBeforeCursor,
+      Qt::ImTextAfterCursor, Qt::ImReadOnly, Qt::ImFont, Qt::ImHints, Qt::ImPreferredLanguage};
+  for (const bool multi : {true, false}) {
+    Pair pair(multi);
+    pair.ours->SetText(u"hello world");
+    pair.ours->Select(5, 5);
+    if (multi) {
+      pair.qtMulti->setPlainText(QStringLiteral("hello world"));
+      QTextCursor cursor = pair.qtMulti->textCursor();
+      cursor.setPosition(5);
+      pair.qtMulti->setTextCursor(cursor);
+    } else {
+      pair.qtLine->setText(QStringLiteral("hello world"));
+      pair.qtLine->setCursorPosition(5);
+    }
+    for (const Event& e : events) {
+      for (QWidget* box : {pair.Qt(), static_cast<QWidget*>(pair.ours)}) {
+        QList<QInputMethodEvent::Attribute> attributes;
+        if (e.attribute != QInputMethodEvent::Language) attributes.append({e.attribute, e.start, e.length});
+        QInputMethodEvent event(QString::fromUtf16(e.preedit), attributes);
+        event.setCommitString(QString::fromUtf16(e.commit), e.replaceFrom, e.replaceLength);
+        QApplication::sendEvent(box, &event);
+        box->repaint();
+      }
+      const std::string step = QString::fromUtf16(e.preedit).toStdString() + "/" +
+                               QString::fromUtf16(e.commit).toStdString() + (multi ? " multi" : " line");
+      EXPECT_EQ(pair.QtState(), pair.OurState()) << step;
+      for (const auto query : queries) {
+        EXPECT_EQ(pair.Qt()->inputMethodQuery(query).toString(),
+                  static_cast<QWidget*>(pair.ours)->inputMethodQuery(query).toString())
+            << step << ", query " << query;
+      }
+    }
+  }
+}
+
 // What the differential test cannot reach: input methods, screen readers, the context menu,
 // drops, keys the box leaves to the window, and texts no keyboard types.
 TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
