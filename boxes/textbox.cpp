@@ -236,7 +236,6 @@ void TextBoxBase::selectAll() {
   if (!multiLine) model.EndUndoGroup();
   model.Select(0, model.Size());
   AfterCaretMove();
-  PublishSelection();
 }
 
 void TextBoxBase::clear() { SetText({}); }
@@ -1094,7 +1093,9 @@ void TextBoxBase::focusInEvent(QFocusEvent* event) {
   if (!multiLine && !model.HasSelection() &&
       (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
        reason == Qt::ShortcutFocusReason)) {
+    // Offered to other programs as a selection made here, unlike Select All from the menu.
     selectAll();
+    PublishSelection();
   }
   RestartBlink();
   viewport()->update();
