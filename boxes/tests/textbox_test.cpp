@@ -469,6 +469,8 @@ TEST(TextBoxes, InputMethodsComposeAndAskAsInQtsBoxes) {
 TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
   // Qt delivers drops only inside a real drag; the handler is called as the drag would.
   struct Box : MultiLineBox {
+    using TextBoxBase::dragEnterEvent;
+    using TextBoxBase::dragMoveEvent;
     using TextBoxBase::dropEvent;
   } box;
   box.resize(200, 100);
@@ -520,6 +522,30 @@ TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
                   Qt::LeftButton, Qt::NoModifier);
   box.dropEvent(&drop);
   EXPECT_EQ(box.Text().substr(0, 1), u"D");
+  // What holds no text is refused all the way.
+  const std::u16string before = box.Text();
+  QMimeData image;
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &image, Qt::LeftButton, Qt::NoModifier);
+  QDragMoveEvent over(QPoint(5, 5), Qt::CopyAction, &image, Qt::LeftButton, Qt::NoModifier);
+  QDropEvent onto(QPointF(5, 5), Qt::CopyAction, &image, Qt::LeftButton, Qt::NoModifier);
+  box.dragEnterEvent(&enter);
+  box.dragMoveEvent(&over);
+  box.dropEvent(&onto);
+  EXPECT_FALSE(enter.isAccepted() || over.isAccepted() || onto.isAccepted());
+  EXPECT_EQ(box.Text(), before);
+
+  // A screen reader scrolls a part of the text into view; in a line box that moves the caret
+  // there, as in QLineEdit.
+  std::u16string rows;
+  for (int i = 0; i < 40; ++i) rows += u"row\r\n";
+  box.SetText(rows);
+  auto* text = face->textInterface();
+  for (const int at : {static_cast<int>(rows.size()) - 4, 0, 100}) {
+    text->scrollToSubstring(at, at + 1);
+    EXPECT_FALSE(box.CharacterRect(at).isNull()) << at;
+  }
+  text->addSelection(1, 2);
+  EXPECT_EQ(text->selectionCount(), 1);
 
   // Ctrl+Tab is the window's; Tab moves the focus and is never typed.
   QKeyEvent ctrlTab(QEvent::ShortcutOverride, Qt::Key_Tab, Qt::ControlModifier);
@@ -541,6 +567,8 @@ TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
   line.repaint();
   Key(&line, Qt::Key_Backspace);
   EXPECT_EQ(line.Text(), odd.substr(0, odd.size() - 1));  // Backspace takes the vowel sign alone
+  QAccessible::queryAccessibleInterface(&line)->textInterface()->scrollToSubstring(3, 4);
+  EXPECT_EQ(line.CursorPosition(), 3);
 }
 
 }  // namespace
