@@ -434,10 +434,6 @@ QRect TextBoxBase::PositionRect(int position) const {
   return CaretRectAt(at, false).toAlignedRect().translated(viewport()->pos());
 }
 
-QRect TextBoxBase::CursorRect() const {
-  return CaretRect().toAlignedRect().translated(viewport()->pos());
-}
-
 int TextBoxBase::PositionAt(const QPoint& point) const {
   return static_cast<int>(HitTest(point - viewport()->pos()));
 }
