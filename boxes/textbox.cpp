@@ -672,8 +672,6 @@ bool TextBoxBase::MoveKey(QKeyEvent* event) {
       // Left and Right drop the selection at its edge, as Qt's text edits do, and its line
       // edits too but where the desktop follows Windows' keys.
       target = binding.forward ? model.SelectionEnd() : model.SelectionStart();
-    } else if (move == Move::PageUp || move == Move::PageDown) {
-      target = PageTarget(binding.forward);
     } else {
       target = Target(move, binding.forward, binding.select);
     }
