@@ -235,7 +235,6 @@ void TextBoxBase::selectAll() {
   if (!multiLine) model.EndUndoGroup();
   model.Select(0, model.Size());
   AfterCaretMove();
-  PublishSelection();
 }
 
 void TextBoxBase::clear() { SetText({}); }
@@ -439,10 +438,6 @@ QRectF TextBoxBase::CaretRectAt(std::size_t position, bool withPreedit) const {
 QRect TextBoxBase::PositionRect(int position) const {
   const std::size_t at = model.Snap(static_cast<std::size_t>(std::max(0, position)), false);
   return CaretRectAt(at, false).toRect().translated(viewport()->pos());
-}
-
-QRect TextBoxBase::CursorRect() const {
-  return CaretRect().toRect().translated(viewport()->pos());
 }
 
 int TextBoxBase::PositionAt(const QPoint& point) const {
@@ -683,8 +678,6 @@ bool TextBoxBase::MoveKey(QKeyEvent* event) {
       // Left and Right drop the selection at its edge, as Qt's text edits do, and its line
       // edits too but where the desktop follows Windows' keys.
       target = binding.forward ? model.SelectionEnd() : model.SelectionStart();
-    } else if (move == Move::PageUp || move == Move::PageDown) {
-      target = PageTarget(binding.forward);
     } else {
       target = Target(move, binding.forward, binding.select);
     }
@@ -1100,7 +1093,9 @@ void TextBoxBase::focusInEvent(QFocusEvent* event) {
   if (!multiLine && !model.HasSelection() &&
       (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
        reason == Qt::ShortcutFocusReason)) {
+    // Offered to other programs as a selection made here, unlike Select All from the menu.
     selectAll();
+    PublishSelection();
   }
   RestartBlink();
   viewport()->update();
@@ -1122,13 +1117,22 @@ void TextBoxBase::focusOutEvent(QFocusEvent* event) {
 
 void TextBoxBase::inputMethodEvent(QInputMethodEvent* event) {
   const QString commit = event->commitString();
-  if (event->replacementLength() > 0 || !commit.isEmpty()) {
-    if (event->replacementLength() > 0) {
-      const long start = static_cast<long>(model.Cursor()) + event->replacementStart();
-      const auto from = static_cast<std::size_t>(std::max(0L, start));
-      model.Select(from, from + static_cast<std::size_t>(event->replacementLength()));
-    }
+  const auto length = static_cast<std::size_t>(std::max(0, event->replacementLength()));
+  // As in Qt's boxes: any input takes the selection away first; the replaced characters count
+  // from the caret; with nothing committed the caret stays, less what was replaced before it.
+  if ((length > 0 || !commit.isEmpty() || !event->preeditString().isEmpty()) && model.HasSelection()) {
+    deleteSelection();
+  }
+  if (length > 0 || !commit.isEmpty()) {
+    const std::size_t caret = model.Cursor();
+    const long start = static_cast<long>(caret) + event->replacementStart();
+    const auto from = static_cast<std::size_t>(std::max(0L, start));
+    if (length > 0) model.Select(from, from + length);
     InsertTyped(commit, TextModel::Edit::Typing);
+    if (commit.isEmpty()) {
+      model.SetCursor(caret - (from < caret ? std::min(length, caret - from) : 0), false);
+      AfterCaretMove();
+    }
   }
   preedit = event->preeditString();
   preeditCursor = static_cast<int>(preedit.size());

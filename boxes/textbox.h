@@ -64,7 +64,6 @@ class TextBoxBase : public QAbstractScrollArea {
   QRect CharacterRect(int position) const;
   // The character position under point (the widget's coordinates).
   int PositionAt(const QPoint& point) const;
-  QRect CursorRect() const;
   // Where the caret would stand at position (the widget's coordinates).
   QRect PositionRect(int position) const;
 

@@ -406,7 +406,13 @@ std::size_t TextModel::RowOf(std::size_t position) const {
 
 void TextModel::RebuildRows() {
   rows_.assign(1, 0);
-  if (multiLine_) WrapInto(rows_, 0, kNoLine);
+  if (!multiLine_) return;
+  try {
+    WrapInto(rows_, 0, kNoLine);
+  } catch (...) {
+    rows_.assign(1, 0);  // not the rows wrapped so far: an edit would take them for all there are
+    throw;
+  }
   if (rows_.capacity() > 4 * rows_.size() + 4096) rows_.shrink_to_fit();
 }
 
@@ -484,7 +490,7 @@ void TextModel::UpdateRows(std::size_t from, std::size_t removed, std::size_t in
     tail = std::lower_bound(rows_.begin() + static_cast<std::ptrdiff_t>(first) + 1, rows_.end(),
                             old);
     if (tail == rows_.end() || *tail != old) {
-      RebuildRows();  // cannot happen for a consistent index; stay correct regardless
+      RebuildRows();  // the index was reset to one row when memory ran out: wrap it all again
       return;
     }
     middle.push_back(lineStart);
@@ -535,12 +541,7 @@ bool TextModel::SwapWhole(std::u16string& other) {
   if (keepRemoved_) change.removedText = text_;  // screen readers are told what went
   last_ = std::move(change);
   text_.swap(other);
-  try {
-    RebuildRows();
-  } catch (...) {
-    rows_.assign(1, 0);
-    throw;
-  }
+  RebuildRows();
   return true;
 }
 

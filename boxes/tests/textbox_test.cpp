@@ -409,11 +409,71 @@ TEST(TextBoxes, ScreenReadersReadAroundEveryOffsetAsInQtsBoxes) {
   EXPECT_EQ(failures, 0);
 }
 
+// An input method composes, replaces characters around the caret, moves its cursor and
+// selects; after each event Qt's box and ours must hold the same and answer its questions alike.
+TEST(TextBoxes, InputMethodsComposeAndAskAsInQtsBoxes) {
+  struct Event {
+    const char16_t *preedit, *commit;
+    int replaceFrom, replaceLength;
+    QInputMethodEvent::AttributeType attribute;  // Language: none
+    int start, length;
+  } events[] = {
+      {u"ab", u"", 0, 0, QInputMethodEvent::Cursor, 1, 1},
+      {u"", u"X", -2, 2, QInputMethodEvent::Language, 0, 0},
+      {u"", u"", 0, 0, QInputMethodEvent::Selection, 1, 3},
+      {u"c", u"", 0, 0, QInputMethodEvent::Language, 0, 0},
+      {u"", u"\u00E9", 0, 0, QInputMethodEvent::Language, 0, 0},
+      {u"", u"", 2, 3, QInputMethodEvent::Language, 0, 0},
+  };
+  // A line edit answers its 32767-character limit; ours has none to tell.
+  const Qt::InputMethodQuery queries[] = {
+      Qt::ImEnabled, Qt::ImCursorPosition, Qt::ImAnchorPosition, Qt::ImSurroundingText,
+      Qt::ImCurrentSelection, Qt::ImAbsolutePosition, Qt::ImTextBeforeCursor,
+      Qt::ImTextAfterCursor, Qt::ImReadOnly, Qt::ImFont, Qt::ImHints, Qt::ImPreferredLanguage,
+      Qt::ImMaximumTextLength};
+  for (const bool multi : {true, false}) {
+    Pair pair(multi);
+    QCoreApplication::processEvents();  // shown, so that it paints
+    pair.ours->SetText(u"hello world");
+    pair.ours->Select(5, 5);
+    if (multi) {
+      pair.qtMulti->setPlainText(QStringLiteral("hello world"));
+      QTextCursor cursor = pair.qtMulti->textCursor();
+      cursor.setPosition(5);
+      pair.qtMulti->setTextCursor(cursor);
+    } else {
+      pair.qtLine->setText(QStringLiteral("hello world"));
+      pair.qtLine->setCursorPosition(5);
+    }
+    for (const Event& e : events) {
+      for (QWidget* box : {pair.Qt(), static_cast<QWidget*>(pair.ours)}) {
+        QList<QInputMethodEvent::Attribute> attributes;
+        if (e.attribute != QInputMethodEvent::Language) attributes.append({e.attribute, e.start, e.length});
+        QInputMethodEvent event(QString::fromUtf16(e.preedit), attributes);
+        event.setCommitString(QString::fromUtf16(e.commit), e.replaceFrom, e.replaceLength);
+        QApplication::sendEvent(box, &event);
+      }
+      pair.ours->viewport()->repaint();  // the text being composed drawn at the caret
+      const std::string step = QString::fromUtf16(e.preedit).toStdString() + "/" +
+                               QString::fromUtf16(e.commit).toStdString() + (multi ? " multi" : " line");
+      EXPECT_EQ(pair.QtState(), pair.OurState()) << step;
+      for (const auto query : queries) {
+        if (!multi && query == Qt::ImMaximumTextLength) continue;
+        EXPECT_EQ(pair.Qt()->inputMethodQuery(query).toString(),
+                  static_cast<QWidget*>(pair.ours)->inputMethodQuery(query).toString())
+            << step << ", query " << query;
+      }
+    }
+  }
+}
+
 // What the differential test cannot reach: input methods, screen readers, the context menu,
 // drops, keys the box leaves to the window, and texts no keyboard types.
 TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
   // Qt delivers drops only inside a real drag; the handler is called as the drag would.
   struct Box : MultiLineBox {
+    using TextBoxBase::dragEnterEvent;
+    using TextBoxBase::dragMoveEvent;
     using TextBoxBase::dropEvent;
   } box;
   box.resize(200, 100);
@@ -465,6 +525,30 @@ TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
                   Qt::LeftButton, Qt::NoModifier);
   box.dropEvent(&drop);
   EXPECT_EQ(box.Text().substr(0, 1), u"D");
+  // What holds no text is refused all the way.
+  const std::u16string before = box.Text();
+  QMimeData image;
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &image, Qt::LeftButton, Qt::NoModifier);
+  QDragMoveEvent over(QPoint(5, 5), Qt::CopyAction, &image, Qt::LeftButton, Qt::NoModifier);
+  QDropEvent onto(QPointF(5, 5), Qt::CopyAction, &image, Qt::LeftButton, Qt::NoModifier);
+  box.dragEnterEvent(&enter);
+  box.dragMoveEvent(&over);
+  box.dropEvent(&onto);
+  EXPECT_FALSE(enter.isAccepted() || over.isAccepted() || onto.isAccepted());
+  EXPECT_EQ(box.Text(), before);
+
+  // A screen reader scrolls a part of the text into view; in a line box that moves the caret
+  // there, as in QLineEdit.
+  std::u16string rows;
+  for (int i = 0; i < 40; ++i) rows += u"row\r\n";
+  box.SetText(rows);
+  auto* text = face->textInterface();
+  for (const int at : {static_cast<int>(rows.size()) - 4, 0, 100}) {
+    text->scrollToSubstring(at, at + 1);
+    EXPECT_FALSE(box.CharacterRect(at).isNull()) << at;
+  }
+  text->addSelection(1, 2);
+  EXPECT_EQ(text->selectionCount(), 1);
 
   // Ctrl+Tab is the window's; Tab moves the focus and is never typed.
   QKeyEvent ctrlTab(QEvent::ShortcutOverride, Qt::Key_Tab, Qt::ControlModifier);
@@ -477,6 +561,10 @@ TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
   odd += u"\xD800x\u202Eabc\u05D0\u0627\u0915\u093F";
   box.SetText(odd);
   box.repaint();
+  const QImage shown = box.grab().toImage();  // disabled, the text takes the disabled colours
+  box.setEnabled(false);
+  EXPECT_NE(box.grab().toImage(), shown);
+  box.setEnabled(true);
   Key(&box, Qt::Key_End, Qt::ControlModifier);
   for (int i = 0; i < 60; ++i) Key(&box, Qt::Key_Left);
   EXPECT_EQ(box.CursorPosition(), 0);
@@ -486,6 +574,8 @@ TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
   line.repaint();
   Key(&line, Qt::Key_Backspace);
   EXPECT_EQ(line.Text(), odd.substr(0, odd.size() - 1));  // Backspace takes the vowel sign alone
+  QAccessible::queryAccessibleInterface(&line)->textInterface()->scrollToSubstring(3, 4);
+  EXPECT_EQ(line.CursorPosition(), 3);
 }
 
 }  // namespace

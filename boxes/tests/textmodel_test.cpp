@@ -4,8 +4,26 @@
 
 #include <cmath>
 #include <limits>
+#include <cstdlib>
+#include <new>
 #include <random>
 #include <string>
+
+// Every allocation of the test program comes here; armed, the allocation that many allocations
+// on fails as if memory had run out.
+static long allocationsBeforeFailure = -1;  // below 0: never fail
+
+void* operator new(std::size_t size) {
+  if (allocationsBeforeFailure >= 0 && allocationsBeforeFailure-- == 0) throw std::bad_alloc();
+  if (void* p = std::malloc(size > 0 ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+// GCC takes the pairing of this operator new's malloc with free for a mismatch.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace calvexa {
 namespace {
@@ -271,6 +289,59 @@ TEST(TextModel, RowsMatchACharacterByCharacterLayoutOnRandomTexts) {
                                        : (in[k] & 0xFFFE) != 0x2028) << "seed " << seed;
         }
       }
+    }
+  }
+}
+
+// Memory running out at any allocation of an edit, an undo, a rewrite or a new layout leaves a
+// model that works on: the caret in the text, the rows right again after the next edit, and the
+// history undoable to its start.
+TEST(TextModel, RunningOutOfMemoryAnywhereLeavesAWorkingModel) {
+  const std::u16string lines = u"one two\r\nthree \u4E2D four five six seven\r\n\r\neight";
+  const auto many = [](std::u16string& text) {
+    for (int i = 0; i < 20000; ++i) text += u"written\r\n";  // more than the buffer and index hold
+  };
+  float width = 30;
+  const std::function<void(TextModel&)> ops[] = {
+      [](TextModel& m) { m.Insert(u"new\nline", TextModel::Edit::Typing); },
+      [](TextModel& m) { m.Remove(2, 12, TextModel::Edit::DeleteBackward); },
+      [](TextModel& m) { m.Undo(); },
+      [](TextModel& m) { m.Undo(), m.Redo(); },
+      [&](TextModel& m) {  // what comes back needs more rows than the index has room for
+        m.Remove(0, m.Size(), TextModel::Edit::Other);
+        m.SetWrap(width = 6, TestMetrics);
+        m.Undo();
+      },
+      [&](TextModel& m) { m.ReplaceFrom(4, 8, many, true); },
+      [](TextModel& m) { m.ReplaceFrom(4, 8, [](std::u16string& t) { t += u"end"; }, false); },
+      [&](TextModel& m) { m.SetWrap(width = 9, TestMetrics); },
+  };
+  for (std::size_t op = 0; op < std::size(ops); ++op) {
+    for (long failAt = 0;; ++failAt) {
+      // A large text, whose buffer a rewrite to a short one gives back, with a history.
+      TextModel model(true);
+      model.SetWrap(width = 30, TestMetrics);
+      model.SetText(lines + std::u16string(70000, u'x'), false);
+      model.SetCursor(3, false);
+      model.Insert(u"ab", TextModel::Edit::Typing);
+      model.Remove(8, 9, TextModel::Edit::DeleteForward);
+      bool failed = false;
+      allocationsBeforeFailure = failAt;
+      try {
+        ops[op](model);
+      } catch (const std::bad_alloc&) {
+        failed = true;
+      }
+      allocationsBeforeFailure = -1;
+      const std::string where = "op " + std::to_string(op) + ", allocation " + std::to_string(failAt);
+      ASSERT_LE(model.SelectionEnd(), model.Size()) << where;
+      model.SetCursor(0, false);
+      model.Insert(u"z", TextModel::Edit::Other);
+      ASSERT_EQ(Rows(model), ReferenceRows(model.Text(), width)) << where;
+      while (model.Undo()) {
+      }
+      ASSERT_EQ(Rows(model), ReferenceRows(model.Text(), width)) << where;
+      if (!failed) break;
     }
   }
 }

@@ -10,6 +10,7 @@ boxes tell a screen reader less than the truth, and there ours must tell exactly
 waits for within a bound, so a busy machine makes the test slower, not flaky.
 """
 
+import ctypes
 import os
 import subprocess
 import sys
@@ -113,9 +114,18 @@ def text_of(box):
 
 
 def describe(box):
+    """Role, states, interfaces and the parts, each with its index in the box."""
     states = {pyatspi.stateToString(s) for s in box.getState().getStates()} - PASSING_STATES
-    children = [box.getChildAtIndex(i).getRoleName() for i in range(box.childCount)]
+    children = [(c.getRoleName(), c.getIndexInParent())
+                for c in (box.getChildAtIndex(i) for i in range(box.childCount))]
     return box.getRoleName(), sorted(states), sorted(box.get_interfaces()), children
+
+
+def at_edge(box):
+    """What a screen reader finds at a shown box's right edge (a multi-line box's scroll bar)."""
+    x, y, w, h = box.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    edge = box.queryComponent().getAccessibleAtPoint(x + w - 4, y + h // 2, pyatspi.DESKTOP_COORDS)
+    return edge.getRoleName() if edge else None
 
 
 def xdo(*args):
@@ -162,6 +172,39 @@ def focus(app, name):
     settle(0.2)
 
 
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5), ("rest", ctypes.c_long * 12)]  # an XEvent's size
+
+
+def close(app):
+    """Asks the app's window to close as a window manager would (WM_DELETE_WINDOW), so that the
+    program ends as a user ends it, its exit handlers run (coverage data among them); kills it
+    only if it has not ended within the bound."""
+    window = WINDOWS[app]
+    if app not in WINDOW_IDS:  # never shown: nothing to close
+        window.terminate()
+    elif window.poll() is None:
+        x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XInternAtom.restype = ctypes.c_ulong
+        display = ctypes.c_void_p(x11.XOpenDisplay(None))
+        if display:
+            message = ClientMessage(type=33, send_event=1, window=int(WINDOW_IDS[app]), format=32,
+                                    message_type=x11.XInternAtom(display, b"WM_PROTOCOLS", 0))
+            message.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+            x11.XSendEvent(display, ctypes.c_ulong(message.window), 0, 0, ctypes.byref(message))
+            x11.XCloseDisplay(display)
+    try:
+        window.wait(BOUND)
+    except subprocess.TimeoutExpired:
+        fail(f"{app} did not close")
+        window.terminate()
+        window.wait(BOUND)
+
+
 def selection(box):
     text = box.queryText()
     return [text.getSelection(i) for i in range(text.getNSelections())]
@@ -199,6 +242,46 @@ def step(name, act, done, boxes, same_as_qt):
     return told
 
 
+def qt_offset(text, offset):
+    """Our offset in Qt's box, whose document has one character where we keep CR LF."""
+    return offset if offset < 0 else offset - text[:offset].count("\r\n")
+
+
+def same_for_screen_readers(name, texts, ops):
+    """Each text put into the box name of both windows; text attributes at every offset (and
+    the defaults) as Qt's; then each of ops done in both, and the caret and selection after it as
+    in Qt's box. What is at the box's edge is what is there in Qt's."""
+    boxes = {app: FOUND[app][name] for app in (OURS, QT)}
+    if at_edge(boxes[OURS]) != at_edge(boxes[QT]):
+        fail(f"{name}: {at_edge(boxes[OURS])} at its edge, in Qt's box {at_edge(boxes[QT])}")
+    for text in texts:
+        for app in (OURS, QT):
+            boxes[app].queryEditableText().setTextContents(text)
+            wait(lambda: text_of(boxes[app]).replace("\r\n", "\n") == text, f"{name}: {text!r}")
+        ours, qts = (boxes[app].queryText() for app in (OURS, QT))
+        raw = ours.getText(0, -1)
+        if ours.getDefaultAttributes() != qts.getDefaultAttributes():
+            fail(f"{name}: default attributes {ours.getDefaultAttributes()!r}, "
+                 f"Qt's {qts.getDefaultAttributes()!r}")
+        for offset in range(-2, len(raw) + 2):
+            if raw[offset - 1:offset + 1] == "\r\n" and offset > 0:
+                continue  # between CR and LF, where Qt's box has no offset
+            attributes, start, end = ours.getAttributeRun(offset, False)
+            mine = (sorted(attributes), qt_offset(raw, start), qt_offset(raw, end))
+            theirs = qts.getAttributeRun(qt_offset(raw, offset), False)
+            theirs = (sorted(theirs[0]), theirs[1], theirs[2])
+            if mine != theirs:
+                fail(f"{name}: attributes at {offset} of {text!r}: ours {mine}, Qt's {theirs}")
+    for label, op in ops:
+        for app in (OURS, QT):
+            op(boxes[app].queryText())
+            settle(0.2)
+        ours, qts = ((text.caretOffset, selection(boxes[app]))
+                     for app, text in ((a, boxes[a].queryText()) for a in (OURS, QT)))
+        if ours != qts:
+            fail(f"{name}, {label}: caret and selection {ours}, in Qt's box {qts}")
+
+
 def read_wrapped_rows():
     """Lines, words, sentences and characters at every offset of a box holding wrapped rows, as
     Qt's; the extents of characters."""
@@ -233,6 +316,17 @@ def read_wrapped_rows():
         if texts[OURS].getOffsetAtPoint(x + w // 2, y + h // 2, pyatspi.DESKTOP_COORDS) != offset:
             fail(f"the point inside character {offset} finds another")
         previous = (x, y, w, h)
+
+    # Attributes by paragraph and line break; the caret and selection set by a screen reader.
+    many = long * 4
+    same_for_screen_readers("Encoding: Input", ["one two\nthree\n\nfour five\n", many], [
+        ("setCaretOffset", lambda t: t.setCaretOffset(10)),
+        ("addSelection", lambda t: t.addSelection(3, 9)),
+        ("setSelection", lambda t: t.setSelection(0, 5, 20)),
+        ("setSelection of a second", lambda t: t.setSelection(1, 2, 4)),
+        ("removeSelection of a second", lambda t: t.removeSelection(1)),
+        ("removeSelection", lambda t: t.removeSelection(0)),
+    ])
 
 
 def main():
@@ -287,6 +381,8 @@ def main():
          lambda app: typed(app) == "HZZi" and output(app) == "SFpaaQ==", True),
         ("setTextContents", enc, lambda app: edit(app, enc[0]).setTextContents("Hello"),
          lambda app: output(app) == "SGVsbG8=", False),
+        ("deleteText", enc, lambda app: edit(app, enc[0]).deleteText(1, 3),
+         lambda app: typed(app) == "Hlo" and output(app) == "SGxv", False),
         ("typing in a line", line, lambda app: xdo("type", "--delay", "40", "ab c"),
          lambda app: text_of(FOUND[app][line[0]]) == "ab c", True),
         ("Home, Shift+End in a line", line, lambda app: xdo("key", "Home", "shift+End"),
@@ -312,14 +408,18 @@ def main():
                 fail(f"line getTextAtOffset({offset}, {kind}): ours {ours}, Qt's {qts}")
     if FOUND[OURS][line[0]].queryText().getTextAtOffset(5, pyatspi.TEXT_BOUNDARY_WORD_START) != ("c", 4, 5):
         fail("the word at a line's end")
+    same_for_screen_readers(line[0], ["two words here"], [
+        ("setCaretOffset in a line", lambda t: t.setCaretOffset(3)),
+        ("addSelection in a line", lambda t: t.addSelection(1, 4)),
+        ("removeSelection in a line", lambda t: t.removeSelection(0)),
+    ])
 
 if __name__ == "__main__":
     started = time.monotonic()
     try:
         main()
     finally:
-        for window in WINDOWS.values():
-            window.terminate()
-            window.wait(BOUND)
+        for app in WINDOWS:
+            close(app)
     print(f"{len(failures)} failures in {time.monotonic() - started:.1f} s", flush=True)
     sys.exit(1 if failures else 0)
