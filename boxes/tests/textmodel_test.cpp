@@ -19,11 +19,15 @@ void* operator new(std::size_t size) {
   throw std::bad_alloc();
 }
 // GCC takes the pairing of this operator new's malloc with free for a mismatch.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 namespace calvexa {
 namespace {
