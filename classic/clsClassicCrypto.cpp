@@ -189,7 +189,7 @@ double clsClassicCrypto::NextUniform() {
 void clsClassicCrypto::ResetBuffer() {
   BufferLength = 0;
   BufferSize = kBufferStep;
-  std::vector<std::uint8_t>(static_cast<std::size_t>(BufferSize) + 1, 0).swap(Buffer);
+  Buffer.assign(static_cast<std::size_t>(BufferSize) + 1, 0);  // in the storage it has, if it is enough
 }
 
 void clsClassicCrypto::AppendToBuffer(std::u16string_view Piece) {
