@@ -149,7 +149,6 @@ Scan ScanValues(const std::uint8_t (&table)[256], const char16_t* s, std::size_t
   return {n, values, group, count, true};
 }
 
-
 #if CALVEXA_WIDE_DECODE
 #define CALVEXA_AVX2 __attribute__((target("avx2")))
 
