@@ -205,9 +205,7 @@ void clsClassicCrypto::AppendToBuffer(std::u16string_view Piece) {
     if (slots > Buffer.capacity()) Buffer.reserve(std::max(slots, 2 * Buffer.capacity()));
     Buffer.resize(slots, 0);
   }
-  for (std::int64_t i = 0; i < n; ++i) {
-    Buffer[static_cast<std::size_t>(BufferLength + i)] = CharToAnsi(Piece[static_cast<std::size_t>(i)]);
-  }
+  TextToAnsi(Piece, Buffer.data() + BufferLength);
   BufferLength = needed;
 }
 
@@ -224,8 +222,9 @@ std::u16string clsClassicCrypto::TakeBufferText() {
 template <typename Work>
 std::u16string clsClassicCrypto::WithBuffer(Work&& work) noexcept {
   // A call from inside the process-events hook gets a buffer of its own: the buffer of the call
-  // in progress is set aside and handed back as it was (moves cannot fail).
-  std::vector<std::uint8_t> outer = std::exchange(Buffer, {});
+  // in progress is set aside and handed back as it was (moves cannot fail). The storage a
+  // finished call built in is kept for the next one.
+  std::vector<std::uint8_t> outer = std::exchange(Buffer, std::move(Spare));
   const std::int32_t outerLength = std::exchange(BufferLength, 0);
   const std::int32_t outerSize = std::exchange(BufferSize, 0);
   std::u16string result;
@@ -234,7 +233,7 @@ std::u16string clsClassicCrypto::WithBuffer(Work&& work) noexcept {
   } catch (...) {
     result.clear();
   }
-  Buffer = std::move(outer);
+  Spare = std::exchange(Buffer, std::move(outer));
   BufferLength = outerLength;
   BufferSize = outerSize;
   return result;

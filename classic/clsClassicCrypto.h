@@ -119,6 +119,7 @@ class clsClassicCrypto {
   std::u16string WithBuffer(Work&& work) noexcept;
 
   std::vector<std::uint8_t> Buffer;
+  std::vector<std::uint8_t> Spare;  // storage a finished call left, for the next to build in
   std::int32_t BufferLength = 0;
   std::int32_t BufferSize = 0;
   std::array<std::int16_t, 8> BitValue{};
