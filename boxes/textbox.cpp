@@ -460,15 +460,19 @@ QRect TextBoxBase::CharacterRect(int position) const {
       .translated(viewport()->pos());
 }
 
-void TextBoxBase::Remeasure() {
-  const QFontMetricsF metrics(font(), viewport());
+void TextBoxBase::Remeasure(bool measure) {
   const float width = multiLine ? static_cast<float>(std::max(1, TextArea().width())) : 0.0f;
-  // A line box shows control characters and separators as spaces, and measures them so.
-  const bool line = !multiLine;
-  model.SetWrap(width, [metrics, line](char32_t ch) {
-    const bool shownAsSpace = (ch < 0x20 && ch != u'\t') || ch == 0x2028 || ch == 0x2029 || ch == 0xFFFC;
-    return Measure(metrics, line && shownAsSpace ? U' ' : ch);
-  });
+  if (measure) {
+    const QFontMetricsF metrics(font(), viewport());
+    // A line box shows control characters and separators as spaces, and measures them so.
+    const bool line = !multiLine;
+    model.SetWrap(width, [metrics, line](char32_t ch) {
+      const bool shownAsSpace = (ch < 0x20 && ch != u'\t') || ch == 0x2028 || ch == 0x2029 || ch == 0xFFFC;
+      return Measure(metrics, line && shownAsSpace ? U' ' : ch);
+    });
+  } else {
+    model.SetWrapWidth(width);
+  }
   UpdateScrollBar();
   EnsureCursorVisible();
   viewport()->update();
@@ -508,7 +512,7 @@ void TextBoxBase::scrollContentsBy(int, int) { viewport()->update(); }
 
 void TextBoxBase::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
-  Remeasure();
+  Remeasure(false);  // the font is the same: its advances are
 }
 
 void TextBoxBase::changeEvent(QEvent* event) {

@@ -122,7 +122,8 @@ class TextBoxBase : public QAbstractScrollArea {
   void Edited(Change change);
   void AfterEdit(bool changed);
   void AfterCaretMove(bool keepGoalX = false, bool scroll = true);
-  void Remeasure();
+  // Wraps at the text area's width; with measure, the font's advances are measured afresh.
+  void Remeasure(bool measure = true);
   void UpdateScrollBar();
   void EnsureCursorVisible();
   QString ClipboardText() const;

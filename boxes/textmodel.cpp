@@ -337,6 +337,11 @@ void TextModel::SetWrap(float width, std::function<CharMetrics(char32_t)> measur
   RebuildRows();
 }
 
+void TextModel::SetWrapWidth(float width) {
+  wrapWidth_ = std::max(0.0f, width);
+  RebuildRows();
+}
+
 CharMetrics TextModel::Metrics(char32_t ch) const {
   if (ch >= kTable) {
     const auto known = others_.find(ch);

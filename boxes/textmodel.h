@@ -111,6 +111,8 @@ class TextModel {
   // (which the model calls once for each different character and remembers); at 0 every line
   // is one row. A single-line model is always one row.
   void SetWrap(float width, std::function<CharMetrics(char32_t)> measure);
+  // A new width with the measure set before: what it has measured is kept.
+  void SetWrapWidth(float width);
   std::size_t RowCount() const { return rows_.size(); }
   std::size_t RowStart(std::size_t row) const { return rows_[row]; }
   // Where the row's shown characters end: before its line break, if it has one.
