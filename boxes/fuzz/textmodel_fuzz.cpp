@@ -26,16 +26,18 @@ void Check(bool ok) {
 
 constexpr int kWidths = 50;
 
-// An empty model of that kind wrapping at that width, made once: setting up the measuring
-// tables costs more than most inputs' edits, and a copy of the untouched model is the same as
-// a new one.
-const TextModel& Empty(bool multiLine, int width) {
-  static std::unique_ptr<TextModel> models[2][kWidths];
-  auto& model = models[multiLine][width];
+// The model the input edits, one of each kind, emptied and set to the input's width: setting up
+// the measuring tables costs more than most inputs' edits, and what a model has measured stays
+// right for the next text, as in a box.
+TextModel& Emptied(bool multiLine, float width) {
+  static std::unique_ptr<TextModel> models[2];
+  auto& model = models[multiLine];
   if (!model) {
     model = std::make_unique<TextModel>(multiLine);
-    model->SetWrap(static_cast<float>(width), Metrics);
+    model->SetWrap(width, Metrics);
   }
+  model->SetText(u"", false);
+  model->SetWrapWidth(width);
   return *model;
 }
 
@@ -44,7 +46,10 @@ const TextModel& Empty(bool multiLine, int width) {
 TextModel& Reference(bool multiLine, float width) {
   static std::unique_ptr<TextModel> models[2][kWidths];
   auto& model = models[multiLine][static_cast<int>(width)];
-  if (!model) model = std::make_unique<TextModel>(Empty(multiLine, static_cast<int>(width)));
+  if (!model) {
+    model = std::make_unique<TextModel>(multiLine);
+    model->SetWrap(width, Metrics);
+  }
   return *model;
 }
 
@@ -69,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto next = [&]() -> std::uint8_t { return i < size ? data[i++] : 0; };
   const bool multiLine = next() & 1;
   float width = static_cast<float>(next() % 40);
-  TextModel model = Empty(multiLine, static_cast<int>(width));
+  TextModel& model = Emptied(multiLine, width);
   std::u16string start, before;  // where the history starts; the text before the step
   while (i < size) {
     const std::uint8_t op = next();
@@ -89,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 3: model.Undo(); break;
       case 4: model.Redo(); break;
       case 5: model.SetText(piece, op & 0x10); start = piece; break;
-      case 6: width = static_cast<float>(a % kWidths); model.SetWrap(width, Metrics); break;
+      case 6: width = static_cast<float>(a % kWidths); model.SetWrapWidth(width); break;
       case 7: {
         // A handler rewrites the text from a; a writer that fails part-way leaves what it
         // appended before failing.

@@ -134,13 +134,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // and whatever an input leaves behind (a hook that threw part-way) the next one must find
   // the object usable.
   static clsClassicCrypto crypto;
-  // About one input in 4096 also runs at one of the 16-bit limits. A marker byte would be
+  // About one input in 16384 also runs at one of the 16-bit limits. A marker byte would be
   // copied into most of the corpus, and such texts cost about a thousand times a short one:
-  // one in 4096 adds a quarter to the time the short texts take, and still leaves about 300
+  // one in 16384 adds a tenth to the time the short texts take, and still leaves about 75
   // runs at each limit in ten million inputs.
   const std::uint32_t hash = Fnv1a(data, size);
-  if (hash % 4096 == 0) {
-    const std::u16string tiled = ToBoundary(text, (hash >> 12) % 8);
+  if (hash % 16384 == 0) {
+    const std::u16string tiled = ToBoundary(text, (hash >> 14) % 8);
     CallTheRest(crypto, tiled, code, difference);
     CheckRoundTrips(crypto, tiled, code);
   }
