@@ -69,6 +69,15 @@ void AppendLines(const std::uint8_t (&t)[64], const std::uint8_t* in, std::size_
   out.append(block, static_cast<std::size_t>(o - block));
 }
 
+// out.append(s, n) a few hundred characters at a time. Copies that size are done with vector
+// moves; a larger one is done with the string instructions, which on some processors take
+// nearly twice as long to write a large result (9 ms instead of 5 for 94 MB here).
+void AppendInPieces(std::u16string& out, const char16_t* s, std::size_t n) {
+  constexpr std::size_t kPiece = 256;
+  for (; n > kPiece; s += kPiece, n -= kPiece) out.append(s, kPiece);
+  out.append(s, n);
+}
+
 // Reads the values of s[from, n), handing each complete group to put (oldest value in the high
 // bits), and stops after the first complete group that ends at or after until.
 struct Scan {
@@ -386,14 +395,15 @@ Base64::DecodeRun Base64::Decode64Run(std::u16string_view sInput, std::size_t fr
   constexpr std::size_t kBlock = 3 * 1024;
   char16_t chars[kBlock + 32];
   std::size_t used = 0;
+  const auto flush = [&] {
+    AppendInPieces(out, chars, used);
+    used = 0;
+  };
   const auto put = [&](std::uint32_t group) {
     chars[used] = kChars[group >> 16];
     chars[used + 1] = kChars[(group >> 8) & 0xFF];
     chars[used + 2] = kChars[group & 0xFF];
-    if ((used += 3) > kBlock - 3) {
-      out.append(chars, used);
-      used = 0;
-    }
+    if ((used += 3) > kBlock - 3) flush();
   };
   const char16_t* s = sInput.data();
   const std::size_t n = sInput.size();
@@ -415,8 +425,7 @@ Base64::DecodeRun Base64::Decode64Run(std::u16string_view sInput, std::size_t fr
       values += 32 * blocks;
       used += 24 * blocks;
       if (blocks < room) break;
-      out.append(chars, used);
-      used = 0;
+      flush();
     }
     if (at >= until) break;
 #endif
@@ -431,12 +440,12 @@ Base64::DecodeRun Base64::Decode64Run(std::u16string_view sInput, std::size_t fr
         chars[used++] = kChars[(scan.group >> 10) & 0xFF];
         chars[used++] = kChars[(scan.group >> 2) & 0xFF];
       }
-      out.append(chars, used);
+      flush();
       return {n, values, true};
     }
     if (at >= until) break;
   }
-  out.append(chars, used);
+  flush();
   return {at, values, false};
 }
 
