@@ -17,14 +17,8 @@ double LineScroll::X(std::size_t position) {
   std::size_t at = known_;
   double x = knownX_;
   if (position < known_ && position < known_ - position) at = 0, x = 0;
-  while (at < position) {
-    x += model_.Advance(at);
-    at = model_.NextChar(at);
-  }
-  while (at > position) {
-    at = model_.PreviousChar(at);
-    x -= model_.Advance(at);
-  }
+  if (at < position) x += model_.Width(at, position);
+  if (at > position) x -= model_.Width(position, at);
   Remember(position, x);
   return x;
 }

@@ -357,6 +357,42 @@ CharMetrics TextModel::Metrics(char32_t ch) const {
   return {static_cast<float>(advance_[ch]) / kUnitsPerPixel, joins_[ch] != 0};
 }
 
+double TextModel::Width(std::size_t from, std::size_t to) const {
+  if (!measure_) return 0;
+  // Characters whose advance the fast table holds are added up in whole units; the rest (not
+  // measured yet, marks, line breaks, surrogates) a caret step at a time. Both sums are exact.
+  const std::int32_t* const fast = fast_.data();
+  const char16_t* const text = text_.data();
+  std::int64_t units = 0;
+  double rest = 0;
+  std::size_t at = from;
+  while (at < to) {
+    // Four at a time while all four are in the table with their advances there (no advance
+    // reaches kSlow's bit).
+    std::uint64_t four = 0;
+    if (to - at >= 4) std::memcpy(&four, text + at, sizeof four);
+    if (to - at >= 4 && (four & kOutsideTable) == 0) {
+      const std::int32_t a0 = fast[text[at]], a1 = fast[text[at + 1]], a2 = fast[text[at + 2]],
+                         a3 = fast[text[at + 3]];
+      if (((a0 | a1 | a2 | a3) & kSlow) == 0) {
+        units += std::int64_t{a0} + a1 + a2 + a3;
+        at += 4;
+        continue;
+      }
+    }
+    const char16_t c = text[at];
+    const std::int32_t a = c < kTable ? fast[c] : kSlow;
+    if (a != kSlow) {
+      units += a;
+      ++at;
+    } else {
+      rest += Advance(at);
+      at = NextChar(at);
+    }
+  }
+  return static_cast<double>(units) / kUnitsPerPixel + rest;
+}
+
 std::size_t TextModel::FitAfter(std::size_t from, float width) const {
   float x = 0;
   std::size_t i = Snap(from, false);

@@ -132,6 +132,9 @@ class TextModel {
   std::size_t FitAfter(std::size_t from, float width) const;
   // The smallest position from which the characters up to `to` are at most width wide.
   std::size_t FitBefore(std::size_t to, float width) const;
+  // The advances of the characters from `from` up to `to` (caret positions) added up: what
+  // stepping from one to the other with Advance and NextChar adds, at a fraction of the cost.
+  double Width(std::size_t from, std::size_t to) const;
   // The advance of the character at position (0 at the text's end or without a measure).
   float Advance(std::size_t position) const {
     return measure_ && position < text_.size() ? Metrics(CodePoint(position)).advance : 0;

@@ -281,6 +281,11 @@ TEST(TextModel, RowsMatchACharacterByCharacterLayoutOnRandomTexts) {
     for (int step = 0; step < 12; ++step) {
       if (step == 6) model.SetWrapWidth(width += 7.25f);  // a resize: the advances already measured
       ASSERT_EQ(Rows(model), CharByCharRows(model.Text(), width)) << "seed " << seed << " step " << step;
+      // Width adds up what stepping through the characters adds.
+      const std::size_t from = model.Snap(rng() % (model.Size() + 1), false);
+      double stepped = 0;
+      for (std::size_t at = from; at < model.Size(); at = model.NextChar(at)) stepped += model.Advance(at);
+      ASSERT_EQ(model.Width(from, model.Size()), stepped) << "seed " << seed << " step " << step;
       if (step % 2) {
         model.ReplaceFrom(rng() % model.Size(), 0, [&](std::u16string& t) { t += piece(); }, false);
       } else {
