@@ -16,7 +16,7 @@ cmake --build build-fuzz
 declare -A target=([codec]=codec/codec_fuzz [quickhash]=hash/quickhash_fuzz
   [numtext]=numtext/numtext_fuzz [classic]=classic/classic_fuzz
   [textmodel]=boxes/textmodel_fuzz [incremental64]=tabs/incremental64_fuzz)
-declare -A max_len=([codec]=4096 [quickhash]=4096 [numtext]=4096 [classic]=40 [textmodel]=512
+declare -A max_len=([codec]=4096 [quickhash]=4096 [numtext]=4096 [classic]=24 [textmodel]=512
   [incremental64]=96)
 runs=${FUZZ_RUNS:-10000000}
 seconds=${FUZZ_SECONDS:-1800}

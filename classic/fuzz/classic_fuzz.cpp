@@ -1,6 +1,6 @@
 // libFuzzer target: every method of clsClassicCrypto on arbitrary text, differences and codes,
 // checking the round trips and limits that hold for any input. Build with CALVEXA_FUZZ=ON and
-// run with -max_len=40: the limits are reached by tiling, so a short text finds every path.
+// run with -max_len=24: the limits are reached by tiling, so a short text finds every path.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
