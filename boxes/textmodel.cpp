@@ -369,9 +369,9 @@ double TextModel::Width(std::size_t from, std::size_t to) const {
   while (at < to) {
     // Four at a time while all four are in the table with their advances there (no advance
     // reaches kSlow's bit).
-    std::uint64_t four = 0;
+    std::uint64_t four = kOutsideTable;
     if (to - at >= 4) std::memcpy(&four, text + at, sizeof four);
-    if (to - at >= 4 && (four & kOutsideTable) == 0) {
+    if ((four & kOutsideTable) == 0) {
       const std::int32_t a0 = fast[text[at]], a1 = fast[text[at + 1]], a2 = fast[text[at + 2]],
                          a3 = fast[text[at + 3]];
       if (((a0 | a1 | a2 | a3) & kSlow) == 0) {

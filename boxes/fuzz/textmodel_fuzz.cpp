@@ -26,31 +26,31 @@ void Check(bool ok) {
 
 constexpr int kWidths = 50;
 
+// A model of that kind measuring with Metrics, wrapping at width; made once.
+TextModel& Once(std::unique_ptr<TextModel>& model, bool multiLine, float width) {
+  if (!model) {
+    model = std::make_unique<TextModel>(multiLine);
+    model->SetWrap(width, Metrics);
+  }
+  return *model;
+}
+
 // The model the input edits, one of each kind, emptied and set to the input's width: setting up
 // the measuring tables costs more than most inputs' edits, and what a model has measured stays
 // right for the next text, as in a box.
 TextModel& Emptied(bool multiLine, float width) {
   static std::unique_ptr<TextModel> models[2];
-  auto& model = models[multiLine];
-  if (!model) {
-    model = std::make_unique<TextModel>(multiLine);
-    model->SetWrap(width, Metrics);
-  }
-  model->SetText(u"", false);
-  model->SetWrapWidth(width);
-  return *model;
+  TextModel& model = Once(models[multiLine], multiLine, width);
+  model.SetText(u"", false);
+  model.SetWrapWidth(width);
+  return model;
 }
 
 // The fresh layout to compare with, one per kind and width, kept from input to input so that a
 // step costs a layout of its text alone.
 TextModel& Reference(bool multiLine, float width) {
   static std::unique_ptr<TextModel> models[2][kWidths];
-  auto& model = models[multiLine][static_cast<int>(width)];
-  if (!model) {
-    model = std::make_unique<TextModel>(multiLine);
-    model->SetWrap(width, Metrics);
-  }
-  return *model;
+  return Once(models[multiLine][static_cast<int>(width)], multiLine, width);
 }
 
 // Whether `change` turns before into after: the characters before its position and after its
