@@ -5,12 +5,12 @@
 namespace calvexa {
 namespace {
 
-std::size_t LineStartOf(const std::u16string& text, std::size_t position) {
+std::size_t LineStartOf(std::u16string_view text, std::size_t position) {
   while (position > 0 && !IsLineBreak(text[position - 1])) --position;
   return position;
 }
 
-std::size_t LineEndOf(const std::u16string& text, std::size_t position) {
+std::size_t LineEndOf(std::u16string_view text, std::size_t position) {
   while (position < text.size() && !IsLineBreak(text[position])) ++position;
   return position;
 }
@@ -25,7 +25,7 @@ bool IsWordSeparator(char16_t c) {
 std::pair<std::size_t, std::size_t> DoubleClickWord(
     const TextModel& model, std::size_t lineStart, std::size_t lineEnd, std::size_t position,
     const std::function<std::size_t(std::size_t)>& previousWordStart) {
-  const std::u16string& text = model.Text();
+  const std::u16string_view text = model.View();
   // The start: nothing before the line's start; at the line's end after a space or a
   // separator the caret stays; else the word boundary before the next character.
   std::size_t start = position;
@@ -55,7 +55,7 @@ void MouseSelection::Set(Unit unit, std::size_t start, std::size_t end) {
 std::pair<std::size_t, std::size_t> MouseSelection::ExtendByLine(const TextModel& model,
                                                                 std::size_t position) const {
   if (position >= start_ && position <= end_) return {start_, end_};
-  const std::u16string& text = model.Text();
+  const std::u16string_view text = model.View();
   if (position < end_) return {end_, LineStartOf(text, position)};
   return {start_, model.NextChar(LineEndOf(text, position))};
 }

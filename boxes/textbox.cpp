@@ -367,7 +367,7 @@ TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
 }
 
 std::unique_ptr<QTextLayout> TextBoxBase::Layout(const Row& row, bool withPreedit) const {
-  const QString shown = ToQString(std::u16string_view(model.Text()).substr(row.start, row.end - row.start));
+  const QString shown = ToQString(model.View().substr(row.start, row.end - row.start));
   auto layout = std::make_unique<QTextLayout>(multiLine ? shown : ShownInLine(shown), font(), viewport());
   QTextOption option;
   option.setWrapMode(QTextOption::NoWrap);
@@ -559,7 +559,7 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
         ranges.append({static_cast<int>(from - r.start) + offset, static_cast<int>(to - from), selected});
       }
       // A selected line break shows as a space's width of highlight after the row's text.
-      if (multiLine && selEnd > r.end && r.end < model.Size() && IsLineBreak(model.Text()[r.end])) {
+      if (multiLine && selEnd > r.end && r.end < model.Size() && IsLineBreak(model.View()[r.end])) {
         const QTextLine line = layout->lineAt(0);
         const double x = r.origin.x() + line.naturalTextWidth();
         painter.fillRect(QRectF(x, r.origin.y(), QFontMetricsF(font()).horizontalAdvance(u' '), LineHeight()),
@@ -739,7 +739,7 @@ bool TextBoxBase::EditKey(QKeyEvent* event) {
       cut();
     } else {
       std::size_t end = model.Cursor();
-      while (end < model.Size() && !IsLineBreak(model.Text()[end])) ++end;
+      while (end < model.Size() && !IsLineBreak(model.View()[end])) ++end;
       model.SetCursor(end, true);
       if (model.HasSelection()) deleteSelection();
     }
@@ -826,7 +826,7 @@ bool TextBoxBase::IsLineBoxWindowsScheme() const {
 }
 
 std::size_t TextBoxBase::Boundary(std::size_t position, bool forward, bool words) const {
-  const std::u16string& text = model.Text();
+  const std::u16string_view text = model.View();
   position = model.Snap(position, false);
   // Across a line break, one step is the break itself.
   if (multiLine) {
@@ -863,7 +863,7 @@ std::size_t TextBoxBase::Boundary(std::size_t position, bool forward, bool words
 }
 
 std::pair<std::size_t, std::size_t> TextBoxBase::WordAt(std::size_t position) const {
-  const std::u16string& text = model.Text();
+  const std::u16string_view text = model.View();
   if (!multiLine) {
     // As a line edit does: the word that the character at position belongs to, without the
     // spaces after it.
@@ -904,7 +904,7 @@ void TextBoxBase::mousePressEvent(QMouseEvent* event) {
     sinceDoubleClick.invalidate();
     std::size_t start = 0, end = model.Size();
     if (multiLine) {
-      const std::u16string& text = model.Text();
+      const std::u16string_view text = model.View();
       start = end = model.Cursor();
       while (start > 0 && !IsLineBreak(text[start - 1])) --start;
       while (end < text.size() && !IsLineBreak(text[end])) ++end;
@@ -1154,7 +1154,7 @@ void TextBoxBase::inputMethodEvent(QInputMethodEvent* event) {
 
 QVariant TextBoxBase::inputMethodQuery(Qt::InputMethodQuery query) const {
   // Surrounding text is a window around the caret, not the whole of a large text.
-  const std::u16string& text = model.Text();
+  const std::u16string_view text = model.View();
   const std::size_t cursor = model.Cursor();
   const std::size_t from = model.Snap(cursor > 1000 ? cursor - 1000 : 0, true);
   const std::size_t to = model.Snap(std::min(text.size(), cursor + 1000), false);
@@ -1244,7 +1244,7 @@ void TextBoxBase::DropMove(std::size_t at, const QMimeData* data) {
   }
   // Elsewhere in the box: the selection and what lies between it and the drop change
   // places, as one undo step; the caret ends after the moved text.
-  const std::u16string_view text = model.Text();
+  const std::u16string_view text = model.View();
   const QString moved = data->text();
   const auto* chars = reinterpret_cast<const char16_t*>(moved.constData());
   const std::u16string_view movedText(chars, static_cast<std::size_t>(moved.size()));

@@ -4,10 +4,10 @@
 // lay out and draw only the rows in view, so a keystroke costs the same in an empty box and
 // in one holding megabytes.
 //
-// Handlers read and write the whole text through Text() and SetText(), or replace its end with
-// ReplaceFrom() after learning where it changed from LastChange(); the USER property
-// (plainText or text) is the same text as a QString. Every change of the text, typed or
-// written, emits textChanged() once, after the text has changed.
+// Handlers read and write the whole text through Text() (or View(), which never moves it) and
+// SetText(), or replace its end with ReplaceFrom() after learning where it changed from
+// LastChange(); the USER property (plainText or text) is the same text as a QString. Every
+// change of the text, typed or written, emits textChanged() once, after the text has changed.
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -37,6 +37,7 @@ class TextBoxBase : public QAbstractScrollArea {
 
  public:
   const std::u16string& Text() const { return model.Text(); }
+  std::u16string_view View() const { return model.View(); }
   // Replaces the whole text, clears the undo history and selection.
   void SetText(std::u16string text);
   // As SetText with the text before position kept and the rest replaced by what write appends
@@ -46,7 +47,7 @@ class TextBoxBase : public QAbstractScrollArea {
                    const std::function<void(std::u16string&)>& write);
   // Where the last change of the text was; what textChanged() reports.
   const TextModel::Change& LastChange() const { return model.LastChange(); }
-  QString TextAsQString() const { return QString::fromStdU16String(model.Text()); }
+  QString TextAsQString() const { return ToQString(model.View()); }
 
   // Caret and selection in characters of Text() (a CR LF line break counts two).
   int CursorPosition() const { return static_cast<int>(model.Cursor()); }

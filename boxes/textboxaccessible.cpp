@@ -33,7 +33,7 @@ class Reader {
   enum class Side { At, Before, After };
 
   explicit Reader(const TextBoxBase& box)
-      : model(box.Model()), text(model.Text()), size(text.size()),
+      : model(box.Model()), text(model.View()), size(text.size()),
         caret(static_cast<std::size_t>(box.CursorPosition())) {}
 
   Span Find(Side side, int offset, Type type) const {
@@ -243,7 +243,7 @@ class Reader {
   }
 
   const TextModel& model;
-  const std::u16string& text;
+  const std::u16string_view text;
   const std::size_t size;
   const std::size_t caret;
 };
@@ -318,12 +318,12 @@ class TextBoxAccessible : public QAccessibleWidget,
   int cursorPosition() const override { return Box()->CursorPosition(); }
   void setCursorPosition(int position) override { Box()->Select(position, position); }
   QString text(int start, int end) const override {
-    const std::u16string& all = Box()->Text();
+    const std::u16string_view all = Box()->View();
     const auto from = static_cast<std::size_t>(std::clamp(start, 0, characterCount()));
     const auto to = static_cast<std::size_t>(std::clamp(end, 0, characterCount()));
     return from < to ? ToQString(std::u16string_view(all).substr(from, to - from)) : QString();
   }
-  int characterCount() const override { return static_cast<int>(Box()->Text().size()); }
+  int characterCount() const override { return static_cast<int>(Box()->View().size()); }
   QRect characterRect(int offset) const override {
     const QRect local = Box()->CharacterRect(offset);
     return local.isNull() ? QRect() : local.translated(Box()->mapToGlobal(QPoint(0, 0)));
@@ -374,7 +374,7 @@ class TextBoxAccessible : public QAccessibleWidget,
     if (offset == -1 || offset == size) offset = size - 1;
     *start = *end = -1;
     if (offset < 0 || offset > size) return {};
-    const std::u16string& all = model.Text();
+    const std::u16string_view all = model.View();
     auto p = static_cast<std::size_t>(offset);
     if (p > 0 && all[p - 1] == u'\r' && all[p] == u'\n') --p;
     std::size_t from = p, to = p;
@@ -491,7 +491,7 @@ void NotifyTextChange(TextBoxBase& box, const TextModel::Change& change) {
   if (!QAccessible::isActive()) return;
   const auto position = static_cast<int>(change.position);
   const QString inserted =
-      ToQString(std::u16string_view(box.Text()).substr(change.position, change.inserted));
+      ToQString(box.View().substr(change.position, change.inserted));
   const QString removed = ToQString(change.removedText);
   if (change.removed > 0 && change.inserted > 0) {
     QAccessibleTextUpdateEvent event(&box, position, removed, inserted);

@@ -143,24 +143,28 @@ std::u16string WithCrLf(std::u16string_view text) {
 }  // namespace
 
 std::u16string_view TextModel::SelectedText() const {
-  return std::u16string_view(text_).substr(SelectionStart(), SelectionEnd() - SelectionStart());
+  return View().substr(SelectionStart(), SelectionEnd() - SelectionStart());
 }
 
 void TextModel::SetText(std::u16string text, bool caretAtEnd) {
-  last_ = {0, text_.size(), text.size(), {}};
-  if (keepRemoved_) last_.removedText = std::move(text_);
-  text_ = std::move(text);
+  last_ = {0, Size(), text.size(), {}};
+  if (keepRemoved_) {
+    DropFront();
+    last_.removedText = std::move(buffer_);
+  }
+  buffer_ = std::move(text);
+  front_ = 0;
   history_.clear();
   done_ = 0;
   mergeable_ = false;
-  cursor_ = anchor_ = caretAtEnd ? text_.size() : 0;
+  cursor_ = anchor_ = caretAtEnd ? Size() : 0;
   RebuildRows();
 }
 
 std::size_t TextModel::Snap(std::size_t position, bool forward) const {
-  position = std::min(position, text_.size());
-  if (position == 0 || position == text_.size()) return position;
-  const char16_t before = text_[position - 1], at = text_[position];
+  position = std::min(position, Size());
+  if (position == 0 || position == Size()) return position;
+  const char16_t before = View()[position - 1], at = View()[position];
   const bool inside = (IsHigh(before) && IsLow(at)) ||
                       (multiLine_ && before == u'\r' && at == u'\n');
   return inside ? (forward ? position + 1 : position - 1) : position;
@@ -173,7 +177,7 @@ std::size_t TextModel::PreviousChar(std::size_t position) const {
 
 std::size_t TextModel::NextChar(std::size_t position) const {
   position = Snap(position, true);
-  return position >= text_.size() ? text_.size() : Snap(position + 1, true);
+  return position >= Size() ? Size() : Snap(position + 1, true);
 }
 
 void TextModel::SetCursor(std::size_t position, bool keepAnchor) {
@@ -212,8 +216,8 @@ void TextModel::Apply(std::size_t from, std::size_t to, std::u16string_view with
   // Out of memory at any point leaves a consistent model: the text is replaced whole or not
   // at all, and an edit that cannot be recorded empties the history rather than corrupt it.
   std::u16string removed;
-  if (!(from == 0 && to == text_.size() && with.empty() && SwapWhole(removed))) {
-    removed = text_.substr(from, to - from);
+  if (!(from == 0 && to == Size() && with.empty() && SwapWhole(removed))) {
+    removed = std::u16string(View().substr(from, to - from));
     Replace(from, to, with);
   }
   try {
@@ -279,8 +283,8 @@ bool TextModel::Undo() {
   Step& step = history_[--done_];
   // saved holds the removed characters; after the swap it holds the inserted ones.
   const std::size_t removedSize = step.saved.size();
-  if (!(step.position == 0 && step.insertedSize == text_.size() && SwapWhole(step.saved))) {
-    std::u16string inserted = text_.substr(step.position, step.insertedSize);
+  if (!(step.position == 0 && step.insertedSize == Size() && SwapWhole(step.saved))) {
+    std::u16string inserted(View().substr(step.position, step.insertedSize));
     Replace(step.position, step.position + step.insertedSize, step.saved);
     step.saved = std::move(inserted);
   }
@@ -301,8 +305,8 @@ bool TextModel::Redo() {
   if (!CanRedo()) return false;
   Step& step = history_[done_++];
   const std::size_t insertedSize = step.saved.size();
-  if (!(step.position == 0 && step.insertedSize == text_.size() && SwapWhole(step.saved))) {
-    std::u16string removed = text_.substr(step.position, step.insertedSize);
+  if (!(step.position == 0 && step.insertedSize == Size() && SwapWhole(step.saved))) {
+    std::u16string removed(View().substr(step.position, step.insertedSize));
     Replace(step.position, step.position + step.insertedSize, step.saved);
     step.saved = std::move(removed);
   }
@@ -313,11 +317,32 @@ bool TextModel::Redo() {
 }
 
 void TextModel::Replace(std::size_t from, std::size_t to, std::u16string_view with) {
-  const std::size_t size = text_.size() - (to - from) + with.size();
-  Grow(size, text_.size());
+  const std::size_t n = Size(), size = n - (to - from) + with.size();
+  // In a multi-line text an edit nearer the start than the end moves the characters before
+  // it, into the room kept before the text: typing at the start of megabytes moves nothing
+  // else. When that room runs out, it is made again with some to spare, by one move of the
+  // whole text (what the edit would have cost anyway).
+  const std::size_t growth = size > n ? size - n : 0;
+  const bool head = multiLine_ && from + growth < n - to;
+  const bool fits = head && size <= n + front_;
+  const std::size_t slack = n / 64 + 16;
+  if (!fits) Grow(head ? size + slack : size, n);
+  const std::size_t spare = head && !fits ? size - n - front_ + slack : 0;
   last_ = {from, to - from, with.size(), {}};
-  if (keepRemoved_) last_.removedText = text_.substr(from, to - from);
-  text_.replace(from, to - from, with);
+  if (keepRemoved_) last_.removedText = std::u16string(View().substr(from, to - from));
+  if (head) {
+    if (spare > 0) {
+      buffer_.insert(0, spare, u'\0');
+      front_ += spare;
+    }
+    const std::size_t front = front_ + (to - from) - with.size();
+    char16_t* const b = buffer_.data();
+    std::char_traits<char16_t>::move(b + front, b + front_, from);
+    std::char_traits<char16_t>::copy(b + front + from, with.data(), with.size());
+    front_ = front;
+  } else {
+    buffer_.replace(front_ + from, to - from, with);
+  }
   KeepOrShrink();
   try {
     UpdateRows(from, to - from, with.size());
@@ -325,6 +350,12 @@ void TextModel::Replace(std::size_t from, std::size_t to, std::u16string_view wi
     rows_.assign(1, 0);  // always valid: the whole text as one row until the next layout
     throw;
   }
+}
+
+void TextModel::DropFront() const {
+  if (front_ == 0) return;
+  buffer_.erase(0, front_);
+  front_ = 0;
 }
 
 void TextModel::SetWrap(float width, std::function<CharMetrics(char32_t)> measure) {
@@ -362,7 +393,7 @@ double TextModel::Width(std::size_t from, std::size_t to) const {
   // Characters whose advance the fast table holds are added up in whole units; the rest (not
   // measured yet, marks, line breaks, surrogates) a caret step at a time. Both sums are exact.
   const std::int32_t* const fast = fast_.data();
-  const char16_t* const text = text_.data();
+  const char16_t* const text = View().data();
   std::int64_t units = 0;
   double rest = 0;
   std::size_t at = from;
@@ -396,7 +427,7 @@ double TextModel::Width(std::size_t from, std::size_t to) const {
 std::size_t TextModel::FitAfter(std::size_t from, float width) const {
   float x = 0;
   std::size_t i = Snap(from, false);
-  while (i < text_.size() && x <= width) {
+  while (i < Size() && x <= width) {
     const std::size_t next = NextChar(i);
     x += measure_ ? Metrics(CodePoint(i)).advance : 0;
     i = next;
@@ -417,26 +448,26 @@ std::size_t TextModel::FitBefore(std::size_t to, float width) const {
 }
 
 char32_t TextModel::CodePoint(std::size_t position) const {
-  const char16_t c = text_[position];
-  if (IsHigh(c) && position + 1 < text_.size() && IsLow(text_[position + 1])) {
-    return 0x10000 + ((char32_t{c} - 0xD800) << 10) + (text_[position + 1] - 0xDC00);
+  const char16_t c = View()[position];
+  if (IsHigh(c) && position + 1 < Size() && IsLow(View()[position + 1])) {
+    return 0x10000 + ((char32_t{c} - 0xD800) << 10) + (View()[position + 1] - 0xDC00);
   }
   return c;
 }
 
 std::size_t TextModel::RowEnd(std::size_t row) const {
   const std::size_t start = rows_[row];
-  std::size_t end = row + 1 < rows_.size() ? rows_[row + 1] : text_.size();
+  std::size_t end = row + 1 < rows_.size() ? rows_[row + 1] : Size();
   if (!multiLine_) return end;
-  if (end > start && text_[end - 1] == u'\n') --end;
-  if (end > start && text_[end - 1] == u'\r') --end;
+  if (end > start && View()[end - 1] == u'\n') --end;
+  if (end > start && View()[end - 1] == u'\r') --end;
   return end;
 }
 
 std::size_t TextModel::RowEndForCaret(std::size_t row) const {
   const std::size_t end = RowEnd(row);
   if (!IsWrappedRow(row) || end == rows_[row]) return end;
-  const char16_t last = text_[end - 1];
+  const char16_t last = View()[end - 1];
   return IsSpace(last) ? end - 1 : end;
 }
 
@@ -459,8 +490,8 @@ void TextModel::RebuildRows() {
 
 std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t start,
                                 std::size_t stop) {
-  const std::size_t n = text_.size();
-  const char16_t* s = text_.data();
+  const std::size_t n = Size();
+  const char16_t* s = View().data();
   const bool wrap = wrapWidth_ > 0 && measure_;
   const std::int32_t width = wrap ? ToUnits(wrapWidth_) : kSlow - 1;
   const std::int32_t* fast = wrap ? fast_.data() : BreaksOnly();
@@ -510,7 +541,7 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
 
 void TextModel::UpdateRows(std::size_t from, std::size_t removed, std::size_t inserted) {
   if (!multiLine_) return;
-  if (from == 0 && inserted == text_.size()) {
+  if (from == 0 && inserted == Size()) {
     RebuildRows();  // a whole new text (a paste into an empty box): its rows go straight in
     return;
   }
@@ -552,23 +583,24 @@ void TextModel::UpdateRows(std::size_t from, std::size_t removed, std::size_t in
 
 void TextModel::ReplaceFrom(std::size_t position, std::size_t reserve,
                             const std::function<void(std::u16string&)>& write, bool caretAtEnd) {
-  position = std::min(position, text_.size());
-  Change change{position, text_.size() - position, 0, {}};
-  if (keepRemoved_) change.removedText = text_.substr(position);
+  position = std::min(position, Size());
+  Change change{position, Size() - position, 0, {}};
+  if (keepRemoved_) change.removedText = std::u16string(View().substr(position));
   Grow(position + reserve, position);  // may throw: nothing has changed yet
-  text_.resize(position);
+  buffer_.resize(front_ + position);
+  DropFront();  // the writer appends to a string that holds the text alone
   history_.clear();
   done_ = 0;
   mergeable_ = false;
   const auto finish = [&] {
-    change.inserted = text_.size() - position;
+    change.inserted = Size() - position;
     last_ = std::move(change);
-    cursor_ = anchor_ = caretAtEnd ? text_.size() : 0;
+    cursor_ = anchor_ = caretAtEnd ? Size() : 0;
     KeepOrShrink();
     RewrapFrom(position);
   };
   try {
-    write(text_);
+    write(buffer_);
   } catch (...) {
     finish();
     throw;
@@ -577,11 +609,12 @@ void TextModel::ReplaceFrom(std::size_t position, std::size_t reserve,
 }
 
 bool TextModel::SwapWhole(std::u16string& other) {
-  if (!text_.empty() && !other.empty()) return false;
-  Change change{0, text_.size(), other.size(), {}};
-  if (keepRemoved_) change.removedText = text_;  // screen readers are told what went
+  if (Size() > 0 && !other.empty()) return false;
+  Change change{0, Size(), other.size(), {}};
+  if (keepRemoved_) change.removedText = View();  // screen readers are told what went
   last_ = std::move(change);
-  text_.swap(other);
+  DropFront();
+  buffer_.swap(other);
   RebuildRows();
   return true;
 }
@@ -590,9 +623,10 @@ void TextModel::KeepOrShrink() {
   // A text that shrank far below its buffer gives the room back, but only at the change after
   // the one that left it so: a large text removed and put back (by undo, or a handler's output
   // written again) reuses its buffer, and the removal does not wait for the memory to be unmapped.
-  const bool roomy = text_.capacity() > (std::size_t{1} << 16) && text_.size() < text_.capacity() / 4;
+  const bool roomy = buffer_.capacity() > (std::size_t{1} << 16) && Size() < buffer_.capacity() / 4;
   if (roomy && roomy_) {
-    text_.shrink_to_fit();
+    DropFront();
+    buffer_.shrink_to_fit();
     roomy_ = false;
   } else {
     roomy_ = roomy;
@@ -600,13 +634,14 @@ void TextModel::KeepOrShrink() {
 }
 
 void TextModel::Grow(std::size_t size, std::size_t keep) {
-  if (size <= text_.capacity()) return;
+  if (front_ + size <= buffer_.capacity()) return;
   // Half as much again, so typing after a large paste does not copy the whole text again; only
   // the characters kept are copied into the new buffer.
   std::u16string grown;
   grown.reserve(size + size / 2);
-  grown.append(text_, 0, keep);
-  text_.swap(grown);
+  grown.append(View().substr(0, keep));
+  buffer_.swap(grown);
+  front_ = 0;
 }
 
 void TextModel::RewrapFrom(std::size_t position) {

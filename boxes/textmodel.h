@@ -58,8 +58,16 @@ class TextModel {
 
   explicit TextModel(bool multiLine) : multiLine_(multiLine) {}
 
-  const std::u16string& Text() const { return text_; }
-  std::size_t Size() const { return text_.size(); }
+  // The text, without a copy. Valid until the next change, or the next call of Text().
+  std::u16string_view View() const { return {buffer_.data() + front_, Size()}; }
+  // The text as a string. A multi-line model may keep room before its text (so that an edit
+  // near the start moves the characters before it, not the megabytes after it); the first call
+  // after such an edit moves the text to the front of its buffer, in time proportional to it.
+  const std::u16string& Text() const {
+    DropFront();
+    return buffer_;
+  }
+  std::size_t Size() const { return buffer_.size() - front_; }
   bool MultiLine() const { return multiLine_; }
 
   // Replaces the whole text, exactly as given (nothing is turned into CR LF). Clears the undo
@@ -137,7 +145,7 @@ class TextModel {
   double Width(std::size_t from, std::size_t to) const;
   // The advance of the character at position (0 at the text's end or without a measure).
   float Advance(std::size_t position) const {
-    return measure_ && position < text_.size() ? Metrics(CodePoint(position)).advance : 0;
+    return measure_ && position < Size() ? Metrics(CodePoint(position)).advance : 0;
   }
 
  private:
@@ -152,10 +160,13 @@ class TextModel {
   };
 
   void Replace(std::size_t from, std::size_t to, std::u16string_view with);
+  // Moves the text to the front of its buffer, dropping the room kept before it.
+  void DropFront() const;
   // When the text or other is empty, exchanges the two buffers (a whole text removed, or put
   // back by undo or redo, moves instead of being copied) and returns true; else returns false.
   bool SwapWhole(std::u16string& other);
-  // Room for size characters, the first keep of them kept.
+  // Room for size characters after the room before the text, the first keep of them kept (a
+  // new buffer has no room before the text).
   void Grow(std::size_t size, std::size_t keep);
   // After a change: a buffer far larger than the text is kept once, given back the next time.
   void KeepOrShrink();
@@ -171,7 +182,10 @@ class TextModel {
   char32_t CodePoint(std::size_t position) const;
 
   bool multiLine_;
-  std::u16string text_;
+  // The text is buffer_ from front_ on; only a multi-line model keeps characters before it.
+  // Text() moves it to the front, which changes neither the text nor anything said of it.
+  mutable std::u16string buffer_;
+  mutable std::size_t front_ = 0;
   bool roomy_ = false;  // the last change left the buffer far larger than the text
   std::size_t cursor_ = 0, anchor_ = 0;
 

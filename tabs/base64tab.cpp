@@ -50,7 +50,7 @@ OutputFrom Base64Tab::Into(MultiLineBox& out) {
 
 void Base64Tab::txtB64eIN_Change() {
   try {
-    encoding.Update(Codec(), txtB64eIN->Text(), EditOf(*txtB64eIN), Into(*txtB64eOUT));
+    encoding.Update(Codec(), txtB64eIN->View(), EditOf(*txtB64eIN), Into(*txtB64eOUT));
   } catch (...) {
     // The output keeps its text; the next change does it whole.
     encoding.Forget();
@@ -61,7 +61,7 @@ void Base64Tab::txtB64dIN_Change() {
   // Where only "=" signs and line breaks are left the output is emptied: an old result would
   // pass for this input's.
   try {
-    decoding.Update(Codec(), txtB64dIN->Text(), EditOf(*txtB64dIN), Into(*txtB64dOUT));
+    decoding.Update(Codec(), txtB64dIN->View(), EditOf(*txtB64dIN), Into(*txtB64dOUT));
   } catch (...) {
     decoding.Forget();
   }

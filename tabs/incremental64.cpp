@@ -16,7 +16,7 @@ bool Fits(const TextEdit& edit, std::size_t oldSize, std::size_t newSize) {
 
 }  // namespace
 
-void IncrementalEncode64::Update(const Base64& codec, const std::u16string& input,
+void IncrementalEncode64::Update(const Base64& codec, std::u16string_view input,
                                  const TextEdit& edit, const OutputFrom& output) {
   const std::size_t n = input.size();
   // One byte per character, so the bytes before the change are the ones before. The lines
@@ -31,14 +31,14 @@ void IncrementalEncode64::Update(const Base64& codec, const std::u16string& inpu
   bool written = false;
   output(line * kLineChars, (rest + 2) / 3 * 4 + 2 * (rest / kBytesPerLine + 1),
          [&](std::u16string& out) {
-           codec.Encode64Lines(std::u16string_view(input).substr(from), n > kBytesPerLine, out);
+           codec.Encode64Lines(input.substr(from), n > kBytesPerLine, out);
            written = true;
          });
   inputSize = n;
   known = written;
 }
 
-void IncrementalDecode64::Update(const Base64& codec, const std::u16string& input,
+void IncrementalDecode64::Update(const Base64& codec, std::u16string_view input,
                                  const TextEdit& edit, const OutputFrom& output) {
   const std::size_t n = input.size();
   if (known && Fits(edit, inputSize, n)) {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base64.h"
@@ -31,7 +32,7 @@ using OutputFrom = std::function<void(std::size_t position, std::size_t reserve,
 // changed byte.
 class IncrementalEncode64 {
  public:
-  void Update(const Base64& codec, const std::u16string& input, const TextEdit& edit,
+  void Update(const Base64& codec, std::u16string_view input, const TextEdit& edit,
               const OutputFrom& output);
   void Forget() { known = false; }
 
@@ -47,7 +48,7 @@ class IncrementalEncode64 {
 class IncrementalDecode64 {
  public:
   explicit IncrementalDecode64(std::size_t markSpacing = 4096) : spacing(markSpacing) {}
-  void Update(const Base64& codec, const std::u16string& input, const TextEdit& edit,
+  void Update(const Base64& codec, std::u16string_view input, const TextEdit& edit,
               const OutputFrom& output);
   void Forget() { known = false; }
 

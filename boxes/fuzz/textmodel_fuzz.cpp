@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       static const char16_t kChars[] = {u'\r', u'\n', 0xD83D, 0xDE00, 0x301, u'a', u'B', 0x2028, 0};
       piece += c < 160 ? kChars[c % std::size(kChars)] : static_cast<char16_t>(c);
     }
-    before = model.Text();
+    before = model.View();
     switch (op % 9) {
       case 0: model.SetCursor(a, op & 0x10); model.Insert(piece, TextModel::Edit::Typing); break;
       case 1: model.Select(a, b); model.Insert(piece, TextModel::Edit::Other); break;
@@ -109,17 +109,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           Check(fails);
           piece.resize(piece.size() / 2);
         }
-        Check(model.Text() == before.substr(0, a) + piece && !model.CanUndo());
+        Check(model.View() == before.substr(0, a) + piece && !model.CanUndo());
         Check(model.Cursor() == model.Anchor() && model.Cursor() == (op & 0x10 ? model.Size() : 0));
-        start = model.Text();
+        start = model.View();
         break;
       }
-      default: model.EndUndoGroup();
+      default:
+        model.EndUndoGroup();
+        if (op & 0x10) Check(model.Text() == before);  // moves the text to its buffer's front
     }
     Check(model.Cursor() <= model.Size() && model.Anchor() <= model.Size());
-    if (model.Text() != before) Check(Describes(model.LastChange(), before, model.Text()));
+    const std::u16string after(model.View());  // leaves any room before the text for the next edit
+    if (after != before) Check(Describes(model.LastChange(), before, after));
     TextModel& fresh = Reference(model.MultiLine(), width);
-    fresh.SetText(model.Text(), false);
+    fresh.SetText(after, false);
     Check(fresh.RowCount() == model.RowCount());
     for (std::size_t r = 0; r < model.RowCount(); ++r) {
       Check(fresh.RowStart(r) == model.RowStart(r));

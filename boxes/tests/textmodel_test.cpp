@@ -248,7 +248,8 @@ TEST(TextModel, IncrementalRowsMatchAFreshLayoutUnderRandomEdits) {
         default:
           model.Redo();
       }
-      ASSERT_EQ(Rows(model), ReferenceRows(model.Text(), width)) << "seed " << seed << " step " << step;
+      // View() leaves the room kept before the text for the next edit near the start.
+      ASSERT_EQ(Rows(model), ReferenceRows(std::u16string(model.View()), width)) << "seed " << seed << " step " << step;
     }
     while (model.Undo()) {
     }
