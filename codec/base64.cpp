@@ -187,20 +187,19 @@ class WideDecoder {
     for (; done < blocks && n >= 32; ++done, out += 24) {
       __m256i a = Load(s), b = Load(s + 16);
       __m256i x = LowBytes(a, b);
-      // Low bytes tell which blocks may hold one of the three; whole characters tell for sure.
-      if (AnyOf(x, crByte, lfByte, padByte)) {
-        if (const std::uint64_t skipped = SkippedAt(a, b)) {
-          // One CR LF pair: the values before it, then those after it, two characters on.
-          const auto k = static_cast<unsigned>(__builtin_ctzll(skipped) / 2);
-          if (n < 34 || s[k] != kCR || s[k + 1] != kLF) break;
-          const __m256i before = _mm256_set1_epi16(static_cast<short>(k));
-          a = _mm256_blendv_epi8(Load(s + 2), a, _mm256_cmpgt_epi16(before, lanes));
-          b = _mm256_blendv_epi8(Load(s + 18), b, _mm256_cmpgt_epi16(before, lanesAfter));
-          if (SkippedAt(a, b) != 0) break;
-          x = LowBytes(a, b);
-          s += 2;
-          n -= 2;
-        }
+      // The low bytes flag "=", CR and LF, and the characters that only share a low byte with
+      // one (those go the careful way). A block whose only flags are one CR LF pair (or its CR
+      // alone, last) takes the values before it, then those after it, two characters on.
+      if (const std::uint32_t hits = HitsOf(x)) {
+        const auto k = static_cast<unsigned>(__builtin_ctz(hits));
+        if (hits != 3u << k || n < 34 || s[k] != kCR || s[k + 1] != kLF) break;
+        const __m256i before = _mm256_set1_epi16(static_cast<short>(k));
+        a = _mm256_blendv_epi8(Load(s + 2), a, _mm256_cmpgt_epi16(before, lanes));
+        b = _mm256_blendv_epi8(Load(s + 18), b, _mm256_cmpgt_epi16(before, lanesAfter));
+        x = LowBytes(a, b);
+        if (HitsOf(x) != 0) break;
+        s += 2;
+        n -= 2;
       }
       Block(x, out);
       s += 32;
@@ -215,26 +214,17 @@ class WideDecoder {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
   }
 
-  // Where in the 32 characters a and b hold "=", CR or LF: two bits for each character.
-  CALVEXA_AVX2 std::uint64_t SkippedAt(__m256i a, __m256i b) const {
-    const __m256i inA = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(a, pad), _mm256_cmpeq_epi16(a, cr)),
-                                        _mm256_cmpeq_epi16(a, lf));
-    const __m256i inB = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(b, pad), _mm256_cmpeq_epi16(b, cr)),
-                                        _mm256_cmpeq_epi16(b, lf));
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(inA)) |
-           std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(inB))} << 32;
-  }
-
   // The low bytes of the 32 characters in a and b, in order (the pack interleaves the lanes).
   CALVEXA_AVX2 __m256i LowBytes(__m256i a, __m256i b) const {
     return _mm256_permute4x64_epi64(
         _mm256_packus_epi16(_mm256_and_si256(a, lowBytes), _mm256_and_si256(b, lowBytes)), 0xD8);
   }
 
-  static CALVEXA_AVX2 bool AnyOf(__m256i x, __m256i b1, __m256i b2, __m256i b3) {
-    const __m256i hits = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(x, b1), _mm256_cmpeq_epi8(x, b2)),
-                                         _mm256_cmpeq_epi8(x, b3));
-    return !_mm256_testz_si256(hits, hits);
+  // Where the low bytes x are those of "=", CR or LF: bit k for the character at k.
+  CALVEXA_AVX2 std::uint32_t HitsOf(__m256i x) const {
+    const __m256i hits = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(x, crByte), _mm256_cmpeq_epi8(x, lfByte)),
+                                         _mm256_cmpeq_epi8(x, padByte));
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(hits));
   }
 
   // One of the halves of the characters for 0x80-0x9F, from the table for 0x80-0x8F or the one
@@ -287,7 +277,6 @@ class WideDecoder {
     return _mm256_set_m128i(half, half);
   }
 
-  const __m256i pad = _mm256_set1_epi16(kPad), cr = _mm256_set1_epi16(kCR), lf = _mm256_set1_epi16(kLF);
   const __m256i lanes = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
   const __m256i lanesAfter = _mm256_add_epi16(lanes, _mm256_set1_epi16(16));
   const __m256i lowBytes = _mm256_set1_epi16(0xFF);
@@ -391,7 +380,7 @@ Base64::DecodeRun Base64::Decode64Run(std::u16string_view sInput, std::size_t fr
     for (int b = 0; b < 256; ++b) chars[b] = AnsiToChar(static_cast<std::uint8_t>(b));
     return chars;
   }();
-  // Characters are decoded into a buffer that stays in cache and appended to out in blocks.
+  // The careful way decodes into a buffer that stays in cache, appended to out in blocks.
   constexpr std::size_t kBlock = 3 * 1024;
   char16_t chars[kBlock + 32];
   std::size_t used = 0;
@@ -415,17 +404,22 @@ Base64::DecodeRun Base64::Decode64Run(std::u16string_view sInput, std::size_t fr
   std::size_t at = from, values = 0;
   for (;;) {
 #if CALVEXA_WIDE_DECODE
-    // Whole blocks while they come, then one group the careful way past what stopped them;
-    // a block ends on a group, and the last one ends at or before until.
+    // Whole blocks while they come, written straight into out (lengthened for a stretch of
+    // them, zero-filled while it is in cache, and cut back to what they wrote), then one group
+    // the careful way past what stopped them; a block ends on a group, and the last one ends at
+    // or before until.
+    if (wide && at < until) flush();
     while (wide && at < until) {
-      const std::size_t room = (kBlock - used) / 24;
+      const std::size_t left = std::min(n, until) - at;
+      const std::size_t stretch = std::min<std::size_t>(128, left / 32);
+      const std::size_t size = out.size();
+      out.resize(size + 24 * stretch + 4);  // the last block scribbles up to 4 more
       std::size_t read = 0;
-      const std::size_t blocks = wide->Decode(s + at, std::min(n, until) - at, chars + used, room, read);
+      const std::size_t blocks = wide->Decode(s + at, left, out.data() + size, stretch, read);
+      out.resize(size + 24 * blocks);
       at += read;
       values += 32 * blocks;
-      used += 24 * blocks;
-      if (blocks < room) break;
-      flush();
+      if (blocks < stretch || blocks == 0) break;
     }
     if (at >= until) break;
 #endif

@@ -53,7 +53,8 @@ void IncrementalDecode64::Update(const Base64& codec, std::u16string_view input,
   known = false;
   const Mark start = marks.empty() ? Mark{} : marks.back();
   bool written = false;
-  output(start.output, (n - start.input) / 4 * 3 + 2, [&](std::u16string& out) {
+  // Room for a few more than the output: the decoder lengthens it a stretch at a time.
+  output(start.output, (n - start.input) / 4 * 3 + 8, [&](std::u16string& out) {
     for (std::size_t at = start.input;;) {
       const Base64::DecodeRun run = codec.Decode64Run(input, at, at + spacing, out);
       if (run.atEnd) break;
