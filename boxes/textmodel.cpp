@@ -347,9 +347,18 @@ void TextModel::Replace(std::size_t from, std::size_t to, std::u16string_view wi
   try {
     UpdateRows(from, to - from, with.size());
   } catch (...) {
-    rows_.assign(1, 0);  // always valid: the whole text as one row until the next layout
+    LostRows();
     throw;
   }
+}
+
+void TextModel::LostRows() {
+  rows_.assign(1, 0);  // always valid: the whole text as one row until the next layout
+  // The text changed but no step records it, and an undo or redo may be half done: the
+  // history no longer fits the text.
+  history_.clear();
+  done_ = 0;
+  mergeable_ = false;
 }
 
 void TextModel::DropFront() const {
@@ -615,7 +624,12 @@ bool TextModel::SwapWhole(std::u16string& other) {
   last_ = std::move(change);
   DropFront();
   buffer_.swap(other);
-  RebuildRows();
+  try {
+    RebuildRows();
+  } catch (...) {
+    LostRows();
+    throw;
+  }
   return true;
 }
 

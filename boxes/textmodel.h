@@ -160,6 +160,8 @@ class TextModel {
   };
 
   void Replace(std::size_t from, std::size_t to, std::u16string_view with);
+  // After an edit whose rows could not be laid out (out of memory): one row, and no history.
+  void LostRows();
   // Moves the text to the front of its buffer, dropping the room kept before it.
   void DropFront() const;
   // When the text or other is empty, exchanges the two buffers (a whole text removed, or put

@@ -332,7 +332,8 @@ TEST(TextModel, RunningOutOfMemoryAnywhereLeavesAWorkingModel) {
       // A large text, whose buffer a rewrite to a short one gives back, with a history.
       TextModel model(true);
       model.SetWrap(width = 30, TestMetrics);
-      model.SetText(lines + std::u16string(70000, u'x'), false);
+      const std::u16string start = lines + std::u16string(70000, u'x');
+      model.SetText(start, false);
       model.SetCursor(3, false);
       model.Insert(u"ab", TextModel::Edit::Typing);
       model.Remove(8, 9, TextModel::Edit::DeleteForward);
@@ -344,6 +345,7 @@ TEST(TextModel, RunningOutOfMemoryAnywhereLeavesAWorkingModel) {
         failed = true;
       }
       allocationsBeforeFailure = -1;
+      const std::u16string left = model.Text();
       const std::string where = "op " + std::to_string(op) + ", allocation " + std::to_string(failAt);
       ASSERT_LE(model.SelectionEnd(), model.Size()) << where;
       model.SetCursor(0, false);
@@ -352,6 +354,9 @@ TEST(TextModel, RunningOutOfMemoryAnywhereLeavesAWorkingModel) {
       while (model.Undo()) {
       }
       ASSERT_EQ(Rows(model), ReferenceRows(model.Text(), width)) << where;
+      // Undoing everything gives back a text the model had: where its history starts, or what
+      // the operation left if the history had to go.
+      ASSERT_TRUE(model.Text() == start || model.Text() == left) << where;
       if (!failed) break;
     }
   }
