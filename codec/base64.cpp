@@ -412,6 +412,7 @@ Base64::DecodeRun Base64::Decode64Run(std::u16string_view sInput, std::size_t fr
     while (wide && at < until) {
       const std::size_t left = std::min(n, until) - at;
       const std::size_t stretch = std::min<std::size_t>(128, left / 32);
+      if (stretch == 0) break;
       const std::size_t size = out.size();
       out.resize(size + 24 * stretch + 4);  // the last block scribbles up to 4 more
       std::size_t read = 0;
@@ -419,7 +420,7 @@ Base64::DecodeRun Base64::Decode64Run(std::u16string_view sInput, std::size_t fr
       out.resize(size + 24 * blocks);
       at += read;
       values += 32 * blocks;
-      if (blocks < stretch || blocks == 0) break;
+      if (blocks < stretch) break;
     }
     if (at >= until) break;
 #endif
