@@ -61,9 +61,9 @@ void LineScroll::Follow(std::size_t cursor, int width) {
     return model_.FitAfter(CharacterAt(from), static_cast<float>(width + 2)) >= end;
   };
   const bool fitsFromStart = near(0);
-  const double far = std::max<double>(offset_, 0) + 4.0 * width + 8;
-  const int used = static_cast<int>(std::lround(fitsFromStart || near(offset_) ? X(end) : far)) + 1;
-  const int cix = static_cast<int>(std::lround(X(cursor)));
+  const double far = std::max<double>(static_cast<double>(offset_), 0) + 4.0 * width + 8;
+  const std::int64_t used = std::llround(fitsFromStart || near(static_cast<double>(offset_)) ? X(end) : far) + 1;
+  const std::int64_t cix = std::llround(X(cursor));
   if (used <= width) {
     offset_ = 0;
   } else if (cix - offset_ >= width) {
@@ -73,7 +73,7 @@ void LineScroll::Follow(std::size_t cursor, int width) {
   } else if (used - offset_ < width) {
     offset_ = used - width + 1;
   } else {
-    offset_ = std::max(0, offset_);
+    offset_ = std::max<std::int64_t>(0, offset_);
   }
 }
 

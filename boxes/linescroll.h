@@ -8,6 +8,7 @@
 // deleting near the caret costs what it moves over rather than the line's length.
 
 #include <cstddef>
+#include <cstdint>
 
 #include "textmodel.h"
 
@@ -17,8 +18,9 @@ class LineScroll {
  public:
   explicit LineScroll(const TextModel& model) : model_(model) {}
 
-  // Pixels of the line left of the view (negative where the line starts inside it).
-  int Offset() const { return offset_; }
+  // Pixels of the line left of the view (negative where the line starts inside it). A line of
+  // wide characters passes the range of an int.
+  std::int64_t Offset() const { return offset_; }
   // The text changed from position on.
   void TextChanged(std::size_t position) {
     if (position < known_) known_ = 0, knownX_ = 0;
@@ -29,7 +31,7 @@ class LineScroll {
   // The character under the line's x (the text's end beyond it, 0 before it).
   std::size_t CharacterAt(double x);
   // The character holding the view's left edge.
-  std::size_t FirstInView() { return CharacterAt(offset_); }
+  std::size_t FirstInView() { return CharacterAt(static_cast<double>(offset_)); }
 
   // Scrolls a view `width` pixels wide so that the caret at cursor shows.
   void Follow(std::size_t cursor, int width);
@@ -38,7 +40,7 @@ class LineScroll {
   void Remember(std::size_t position, double x);
 
   const TextModel& model_;
-  int offset_ = 0;
+  std::int64_t offset_ = 0;
   std::size_t known_ = 0;  // a position whose x is knownX_
   double knownX_ = 0;
 };

@@ -9,6 +9,8 @@
 #include <random>
 #include <string>
 
+#include "linescroll.h"
+
 // Every allocation of the test program comes here; armed, the allocation that many allocations
 // on fails as if memory had run out.
 static long allocationsBeforeFailure = -1;  // below 0: never fail
@@ -360,6 +362,19 @@ TEST(TextModel, RunningOutOfMemoryAnywhereLeavesAWorkingModel) {
       if (!failed) break;
     }
   }
+}
+
+// A one-line box wider than an int's range of pixels keeps its caret in view.
+TEST(TextModel, LineScrollFollowsTheCaretPastAnIntsRangeOfPixels) {
+  TextModel line(false);
+  line.SetWrap(0, [](char32_t) { return CharMetrics{1.0e6f, false}; });
+  line.SetText(std::u16string(3000, u'\t'), true);
+  LineScroll scroll(line);
+  scroll.Follow(line.Size(), 400);
+  EXPECT_EQ(scroll.Offset(), 3'000'000'000 - 399);
+  EXPECT_EQ(scroll.FirstInView(), 2999u);
+  scroll.Follow(0, 400);
+  EXPECT_EQ(scroll.Offset(), 0);
 }
 
 }  // namespace
