@@ -582,7 +582,9 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
 
 // ---- Keys ----
 
-bool TextBoxBase::event(QEvent* event) {
+// Every event of the box and of its viewport passes here: nothing thrown (out of memory while
+// shaping, copying or painting) leaves it.
+bool TextBoxBase::event(QEvent* event) try {
   if (event->type() == QEvent::ShortcutOverride) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (IsOwnKey(*key)) {
@@ -591,6 +593,14 @@ bool TextBoxBase::event(QEvent* event) {
     }
   }
   return QAbstractScrollArea::event(event);
+} catch (...) {
+  return true;
+}
+
+bool TextBoxBase::viewportEvent(QEvent* event) try {
+  return QAbstractScrollArea::viewportEvent(event);
+} catch (...) {
+  return true;
 }
 
 namespace {
@@ -1152,7 +1162,7 @@ void TextBoxBase::inputMethodEvent(QInputMethodEvent* event) {
   event->accept();
 }
 
-QVariant TextBoxBase::inputMethodQuery(Qt::InputMethodQuery query) const {
+QVariant TextBoxBase::inputMethodQuery(Qt::InputMethodQuery query) const try {
   // Surrounding text is a window around the caret, not the whole of a large text.
   const std::u16string_view text = model.View();
   const std::size_t cursor = model.Cursor();
@@ -1191,6 +1201,8 @@ QVariant TextBoxBase::inputMethodQuery(Qt::InputMethodQuery query) const {
     default:
       return QAbstractScrollArea::inputMethodQuery(query);
   }
+} catch (...) {
+  return QVariant();
 }
 
 // ---- Drag and drop ----

@@ -92,6 +92,7 @@ class TextBoxBase : public QAbstractScrollArea {
   ~TextBoxBase() override;
 
   bool event(QEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;

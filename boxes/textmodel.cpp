@@ -226,6 +226,7 @@ void TextModel::Apply(std::size_t from, std::size_t to, std::u16string_view with
     history_.clear();
     done_ = 0;
     mergeable_ = false;
+    cursor_ = anchor_ = Snap(from + with.size(), true);
     throw;
   }
 }
@@ -348,6 +349,8 @@ void TextModel::Replace(std::size_t from, std::size_t to, std::u16string_view wi
     UpdateRows(from, to - from, with.size());
   } catch (...) {
     LostRows();
+    // Every caller puts the caret after what it wrote (a line box's undo never gets here).
+    cursor_ = anchor_ = Snap(from + with.size(), true);
     throw;
   }
 }
@@ -628,6 +631,7 @@ bool TextModel::SwapWhole(std::u16string& other) {
     RebuildRows();
   } catch (...) {
     LostRows();
+    cursor_ = anchor_ = Size();  // after what came in, as every caller puts it
     throw;
   }
   return true;

@@ -100,6 +100,9 @@ class TextModel {
   std::size_t PreviousChar(std::size_t position) const;
   std::size_t NextChar(std::size_t position) const;
 
+  // Edits. One that runs out of memory after its text has changed (an undo or redo too) leaves
+  // the caret where it would have put it: caret and selection stay inside the text whatever fails.
+  //
   // Replaces the selection, or inserts at the caret, with text; the caret ends after it.
   // Returns false if nothing changed.
   bool Insert(std::u16string_view text, Edit kind);

@@ -328,6 +328,7 @@ TEST(TextModel, RunningOutOfMemoryAnywhereLeavesAWorkingModel) {
       [&](TextModel& m) { m.ReplaceFrom(4, 8, many, true); },
       [](TextModel& m) { m.ReplaceFrom(4, 8, [](std::u16string& t) { t += u"end"; }, false); },
       [&](TextModel& m) { m.SetWrap(width = 9, TestMetrics); },
+      [](TextModel& m) { m.Remove(3, m.Size() - 4, TextModel::Edit::DeleteForward); },  // caret 8 of 7
   };
   for (std::size_t op = 0; op < std::size(ops); ++op) {
     for (long failAt = 0;; ++failAt) {
