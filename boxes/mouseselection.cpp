@@ -52,6 +52,13 @@ void MouseSelection::Set(Unit unit, std::size_t start, std::size_t end) {
   end_ = unit == Unit::Character ? 0 : end;
 }
 
+void MouseSelection::Map(const TextModel::Change& change) {
+  if (unit_ == Unit::Character) return;
+  start_ = change.Map(start_);
+  end_ = change.Map(end_);
+  if (start_ >= end_) Set(Unit::Character);
+}
+
 std::pair<std::size_t, std::size_t> MouseSelection::ExtendByLine(const TextModel& model,
                                                                 std::size_t position) const {
   if (position >= start_ && position <= end_) return {start_, end_};

@@ -47,6 +47,10 @@ class MouseSelection {
       std::size_t position, std::size_t wordStart, std::size_t wordEnd, double startX, double endX,
       double pointerX) const;
 
+  // The text changed: the unit's ends follow it as a text cursor's do, and a unit whose
+  // characters went with it ends.
+  void Map(const TextModel::Change& change);
+
   std::size_t Start() const { return start_; }
   std::size_t End() const { return end_; }
 

@@ -102,6 +102,7 @@ TextBoxBase::~TextBoxBase() = default;
 // ---- Text and edits ----
 
 void TextBoxBase::SetText(std::u16string text) {
+  DropHeldRanges();
   model.KeepRemovedText(QAccessible::isActive());
   Edited([&] {
     model.SetText(std::move(text), !multiLine);
@@ -112,6 +113,7 @@ void TextBoxBase::SetText(std::u16string text) {
 
 void TextBoxBase::ReplaceFrom(std::size_t position, std::size_t reserve,
                               const std::function<void(std::u16string&)>& write) {
+  DropHeldRanges();
   model.KeepRemovedText(QAccessible::isActive());
   Edited([&] {
     model.ReplaceFrom(position, reserve, write, !multiLine);
@@ -127,6 +129,7 @@ void TextBoxBase::Edited(Change change) {
   try {
     changed = change();
   } catch (...) {
+    DropHeldRanges();  // the last change the model tells of may not be this one
   }
   try {
     AfterEdit(changed);
@@ -165,6 +168,10 @@ void TextBoxBase::AfterEdit(bool changed) {
   }
   goalX = -1;
   pageCaretYValid = false;
+  const TextModel::Change& last = model.LastChange();
+  mouseUnit.Map(last);
+  dragged = {last.Map(dragged.first), last.Map(dragged.second)};
+  if (dragged.first >= dragged.second) dragged = {};
   sideways.TextChanged(model.LastChange().position);
   RestartBlink();
   // An emptied box gives its text's memory back to the system, not just to the heap.
@@ -174,6 +181,11 @@ void TextBoxBase::AfterEdit(bool changed) {
   viewport()->update();
   NotifyTextChange(*this, model.LastChange());
   emit textChanged();
+}
+
+void TextBoxBase::DropHeldRanges() {
+  mouseUnit.Set(MouseSelection::Unit::Character);
+  dragged = {};
 }
 
 void TextBoxBase::AfterCaretMove(bool keepGoalX, bool scroll) {
@@ -1051,15 +1063,18 @@ void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TextBoxBase::StartDrag() {
-  const std::size_t start = model.SelectionStart(), end = model.SelectionEnd();
+  dragged = {model.SelectionStart(), model.SelectionEnd()};
   auto* data = new QMimeData;
   data->setText(ClipboardText());
   auto* drag = new QDrag(this);
   drag->setMimeData(data);
   const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
-  // A move into another widget takes the text away from here; a move within this box was
-  // done by the drop itself.
-  if (action == Qt::MoveAction && drag->target() != this && drag->target() != viewport()) {
+  // A move into another widget takes the text away from here, wherever the changes made
+  // meanwhile have moved it (none left if a handler rewrote the box); a move within this box
+  // was done by the drop itself.
+  const auto [start, end] = dragged;
+  dragged = {};
+  if (action == Qt::MoveAction && drag->target() != this && drag->target() != viewport() && start < end) {
     model.EndUndoGroup();
     RemoveRange(start, end, TextModel::Edit::Other);
   }
@@ -1237,8 +1252,8 @@ void TextBoxBase::dropEvent(QDropEvent* event) {
   std::size_t at = HitTest(event->position().toPoint());
   model.EndUndoGroup();
   const bool fromHere = event->source() == this || event->source() == viewport();
-  if (fromHere && event->dropAction() == Qt::MoveAction && model.HasSelection()) {
-    DropMove(at, data);
+  if (fromHere && event->dropAction() == Qt::MoveAction && dragged.first < dragged.second) {
+    DropMove(at);
   } else {
     model.SetCursor(at, false);
     InsertFromMimeData(data);
@@ -1246,33 +1261,18 @@ void TextBoxBase::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
 }
 
-void TextBoxBase::DropMove(std::size_t at, const QMimeData* data) {
-  const std::size_t start = model.SelectionStart(), end = model.SelectionEnd();
+void TextBoxBase::DropMove(std::size_t at) {
+  const auto [start, end] = dragged;
   // Dropped onto itself, the text stays and the caret goes to its end, as in a text edit.
   if (at >= start && at <= end) {
     model.SetCursor(end, false);
     AfterCaretMove();
     return;
   }
-  // Elsewhere in the box: the selection and what lies between it and the drop change
-  // places, as one undo step; the caret ends after the moved text.
-  const std::u16string_view text = model.View();
-  const QString moved = data->text();
-  const auto* chars = reinterpret_cast<const char16_t*>(moved.constData());
-  const std::u16string_view movedText(chars, static_cast<std::size_t>(moved.size()));
-  std::u16string with;
-  if (at > end) {
-    with.assign(text.substr(end, at - end)).append(movedText);
-    model.Select(start, at);
-  } else {
-    with.assign(movedText).append(text.substr(at, start - at));
-    model.Select(at, end);
-  }
-  const std::size_t before = model.Size();
-  InsertTyped(ToQString(with), TextModel::Edit::Other);
-  const std::size_t movedSize = movedText.size() + model.Size() - before;  // line breaks may grow
-  model.SetCursor(at > end ? model.Cursor() : at + movedSize, false);
-  AfterCaretMove();
+  // Elsewhere in the box: its own characters move, line breaks as they are, as one undo step;
+  // the caret ends after them.
+  model.KeepRemovedText(QAccessible::isActive());
+  Edited([&] { return model.Move(start, end, at); });
 }
 
 }  // namespace calvexa

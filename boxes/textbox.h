@@ -132,6 +132,9 @@ class TextBoxBase : public QAbstractScrollArea {
   void PublishSelection() const;
   void InsertFromMimeData(const QMimeData* data);
   void StartDrag();
+  // A handler rewrote the text (or an edit failed): what a double-click or a drag holds goes,
+  // as a text edit's new document drops every cursor's selection.
+  void DropHeldRanges();
 
   // Keys and caret movement.
   bool IsOwnKey(const QKeyEvent& event) const;
@@ -145,7 +148,7 @@ class TextBoxBase : public QAbstractScrollArea {
   // The mouse: pressing, dragging and Shift+clicking by the unit of the last click.
   void ExtendSelectionTo(const QPoint& point);
   void MiddleClickPaste(const QPoint& point);
-  void DropMove(std::size_t at, const QMimeData* data);
+  void DropMove(std::size_t at);
   bool IsLineBoxWindowsScheme() const;
 
   // The caret's blink, as the desktop times it; steady where the desktop says 0.
@@ -189,6 +192,9 @@ class TextBoxBase : public QAbstractScrollArea {
   double pageCaretY = 0;  // the caret's height in view that PgUp and PgDn keep
   bool pageCaretYValid = false;
   int dropPosition = -1;  // where a drag would drop, while one hovers
+  // The characters a drag from here takes away, followed through the changes made while it
+  // runs (a drop elsewhere may make a handler rewrite this box); empty when none.
+  std::pair<std::size_t, std::size_t> dragged;
   QElapsedTimer sinceDoubleClick;  // a click soon after a double-click is a triple click
   QPoint doubleClickPoint;
 };

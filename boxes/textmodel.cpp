@@ -212,6 +212,26 @@ bool TextModel::Remove(std::size_t from, std::size_t to, Edit kind) {
   return true;
 }
 
+bool TextModel::Move(std::size_t from, std::size_t to, std::size_t at) {
+  from = Snap(from, false);
+  to = Snap(to, true);
+  at = Snap(at, false);
+  if (from >= to || (at >= from && at <= to)) return false;
+  // One replacement of the span from the moved characters to the drop point, rearranged.
+  const std::u16string_view text = View(), moved = text.substr(from, to - from);
+  const std::size_t low = std::min(from, at), high = std::max(to, at);
+  std::u16string with;
+  with.reserve(high - low);
+  if (at > to) with.append(text.substr(to, at - to)).append(moved);
+  else with.append(moved).append(text.substr(at, from - at));
+  const std::size_t end = at > to ? at : at + moved.size();
+  Apply(low, high, with, Edit::Other);
+  history_.back().undoneCaret = at - low;
+  history_.back().redoneCaret = end - low;
+  cursor_ = anchor_ = Snap(end, true);
+  return true;
+}
+
 void TextModel::Apply(std::size_t from, std::size_t to, std::u16string_view with, Edit kind) {
   // Out of memory at any point leaves a consistent model: the text is replaced whole or not
   // at all, and an edit that cannot be recorded empties the history rather than corrupt it.
@@ -293,7 +313,8 @@ bool TextModel::Undo() {
   // As in Qt's boxes: a multi-line box puts the caret after what came back, a line box
   // restores the caret and selection the edit started from.
   if (multiLine_) {
-    cursor_ = anchor_ = Snap(step.position + removedSize, true);
+    const std::size_t caret = step.undoneCaret != kAfter ? step.undoneCaret : removedSize;
+    cursor_ = anchor_ = Snap(step.position + caret, true);
   } else {
     cursor_ = Snap(step.cursorBefore, false);
     anchor_ = Snap(step.anchorBefore, false);
@@ -312,7 +333,8 @@ bool TextModel::Redo() {
     step.saved = std::move(removed);
   }
   step.insertedSize = insertedSize;
-  cursor_ = anchor_ = Snap(step.position + insertedSize, true);
+  const std::size_t caret = step.redoneCaret != kAfter ? step.redoneCaret : insertedSize;
+  cursor_ = anchor_ = Snap(step.position + caret, true);
   mergeable_ = false;
   return true;
 }

@@ -54,6 +54,13 @@ class TextModel {
   struct Change {
     std::size_t position = 0, removed = 0, inserted = 0;
     std::u16string removedText;  // only while KeepRemovedText is on
+
+    // Where a position held across the change ends up, as a text cursor follows an edit: before
+    // the change it stays; from the change's start on it moves with the text after it, so one
+    // inside the removed characters ends after the inserted ones.
+    std::size_t Map(std::size_t at) const {
+      return at < position ? at : std::max(at, position + removed) - removed + inserted;
+    }
   };
 
   explicit TextModel(bool multiLine) : multiLine_(multiLine) {}
@@ -108,6 +115,10 @@ class TextModel {
   bool Insert(std::u16string_view text, Edit kind);
   // Removes [from, to) (snapped to caret positions); the caret ends at from.
   bool Remove(std::size_t from, std::size_t to, Edit kind);
+  // Moves the characters [from, to) to at, outside them, exactly as they are (line breaks
+  // included), as one undo step of its own; the caret ends after them. As in Qt's text edit,
+  // undo puts the caret back where they were dropped. Returns false if nothing moved.
+  bool Move(std::size_t from, std::size_t to, std::size_t at);
   // The next edit starts a new undo step even if it continues the last one.
   void EndUndoGroup() { mergeable_ = false; }
   bool CanUndo() const { return done_ > 0; }
@@ -152,6 +163,7 @@ class TextModel {
   }
 
  private:
+  static constexpr std::size_t kAfter = static_cast<std::size_t>(-1);
   struct Step {
     std::size_t position = 0;
     // The characters the step took out of the text: those it removed while it is applied,
@@ -159,6 +171,9 @@ class TextModel {
     std::u16string saved;
     std::size_t insertedSize = 0;
     std::size_t cursorBefore = 0, anchorBefore = 0;  // a line box restores them on undo
+    // Where a multi-line undo or redo leaves the caret, from position, if not after what came
+    // back (a move towards the start).
+    std::size_t undoneCaret = kAfter, redoneCaret = kAfter;
     Edit kind = Edit::Other;
   };
 

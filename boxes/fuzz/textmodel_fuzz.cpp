@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       piece += c < 160 ? kChars[c % std::size(kChars)] : static_cast<char16_t>(c);
     }
     before = model.View();
-    switch (op % 9) {
+    switch (op % 10) {
       case 0: model.SetCursor(a, op & 0x10); model.Insert(piece, TextModel::Edit::Typing); break;
       case 1: model.Select(a, b); model.Insert(piece, TextModel::Edit::Other); break;
       case 2: model.Remove(a, b, TextModel::Edit::DeleteBackward); break;
@@ -114,6 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         start = model.View();
         break;
       }
+      case 8: model.Move(std::min(a, b), std::max(a, b), next() % (model.Size() + 1)); break;
       default:
         model.EndUndoGroup();
         if (op & 0x10) Check(model.Text() == before);  // moves the text to its buffer's front

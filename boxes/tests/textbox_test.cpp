@@ -517,6 +517,11 @@ TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
   QTest::mouseClick(box.viewport(), Qt::LeftButton, Qt::NoModifier, two);
   EXPECT_EQ(box.SelectedText(), QStringLiteral("one two\r\n"));
   QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
+  // A handler's rewrite, even after the line, ends the line unit: Shift+click goes by characters.
+  box.ReplaceFrom(12, 2, [](std::u16string& text) { text += u"ee"; });
+  QTest::mouseClick(box.viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                    box.PositionRect(11).center() - box.viewport()->pos());
+  EXPECT_EQ(box.SelectedText(), QStringLiteral("one two\r\nth"));
 
   // Text dropped from elsewhere lands where it is dropped.
   QMimeData data;

@@ -437,6 +437,12 @@ def fixed_scenarios():
           sclick(At("input", 1))),
         s("shift-click-after-tclick", {"input": "alpha beta\ngamma delta\nepsilon"},
           tclick(At("input", 13)), sclick(At("input", 22))),
+        # A double-click's unit follows the user's edits and ends where a handler rewrites the box.
+        s("dclick-rewritten-shift-click", {"dinput": "SGVsbG8gd29ybGQ="}, dclick(At("doutput", 8)),
+          click(At("dinput", 2)), key("ctrl+a"), key("ctrl+v"), sclick(At("doutput", 14)),
+          clip="VGhlIHF1aWNrIGJyb3duIGZveA=="),
+        s("dclick-edits-shift-click", words, dclick(At("input", 8)), key("Home"), typed("ab"),
+          sclick(At("input", 24)), dclick(At("input", 10)), typed("X"), sclick(At("input", 22))),
         s("shift-click-line", {"line": LONG_LINE}, click(At("line", 5)), sclick(At("line", 30)),
           dclick(At("line", 40)), sclick(At("line", 10))),
         # Drags.
@@ -466,6 +472,10 @@ def fixed_scenarios():
         s("dnd-last-char", words, dclick(At("input", 8)), drag(At("input", 11, 0.75), At("input", 2))),
         s("dnd-between", words, dclick(At("input", 1)), drag(At("input", 2), At("dinput", 0))),
         s("dnd-from-output", hello, tclick(At("output", 3)), drag(At("output", 3), At("dinput", 0))),
+        s("dnd-output-into-input", {"input": "hello"}, click(At("output", 0, 0.1)),
+          sclick(At("output", 4, 0.1)), drag(At("output", 2), Beyond("input", 0))),
+        s("dnd-within-lone-breaks", {"dinput": "b25lCnR3bwp0aHJlZSBhYg=="}, dclick(At("doutput", 15)),
+          drag(At("doutput", 15), At("doutput", 0, 0.1)), key("ctrl+z"), key("ctrl+shift+z")),
         s("dnd-line-press-in-selection", {"line": WORDS}, dclick(At("line", 8)),
           drag(At("line", 9), At("line", 24))),
         # Middle-click paste.
