@@ -119,6 +119,7 @@ TEST(TextModel, TypedAndPastedLineBreaksBecomeCrLfWrittenTextStaysAsIs) {
     EXPECT_EQ(multi.Cursor(), 1u);
     multi.Undo();
     EXPECT_EQ(multi.Cursor(), 0u);
+    EXPECT_FALSE(multi.Move(0, 1, 1) || multi.Move(1, 1, 0));  // onto itself, or nothing
   }
 }
 
