@@ -53,7 +53,7 @@ std::size_t LineScroll::CharacterAt(double x) {
   return at;
 }
 
-void LineScroll::Follow(std::size_t cursor, int width) {
+void LineScroll::Follow(std::size_t cursor, int width, double composed, double caret) {
   // The line's width matters only where its end is in or near the view; elsewhere it is
   // taken as far beyond, without walking there.
   const std::size_t end = model_.Size();
@@ -62,8 +62,9 @@ void LineScroll::Follow(std::size_t cursor, int width) {
   };
   const bool fitsFromStart = near(0);
   const double far = std::max<double>(static_cast<double>(offset_), 0) + 4.0 * width + 8;
-  const std::int64_t used = std::llround(fitsFromStart || near(static_cast<double>(offset_)) ? X(end) : far) + 1;
-  const std::int64_t cix = std::llround(X(cursor));
+  const std::int64_t used =
+      std::llround((fitsFromStart || near(static_cast<double>(offset_)) ? X(end) : far) + composed) + 1;
+  const std::int64_t cix = std::llround(X(cursor) + caret);
   if (used <= width) {
     offset_ = 0;
   } else if (cix - offset_ >= width) {

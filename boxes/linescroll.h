@@ -33,8 +33,10 @@ class LineScroll {
   // The character holding the view's left edge.
   std::size_t FirstInView() { return CharacterAt(static_cast<double>(offset_)); }
 
-  // Scrolls a view `width` pixels wide so that the caret at cursor shows.
-  void Follow(std::size_t cursor, int width);
+  // Scrolls a view `width` pixels wide so that the caret at cursor shows. Text being composed
+  // at the cursor, `composed` pixels wide, counts as typed there, with the caret `caret` pixels
+  // into it.
+  void Follow(std::size_t cursor, int width, double composed = 0, double caret = 0);
 
  private:
   void Remember(std::size_t position, double x);

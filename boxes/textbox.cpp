@@ -104,22 +104,22 @@ TextBoxBase::~TextBoxBase() = default;
 void TextBoxBase::SetText(std::u16string text) {
   DropHeldRanges();
   model.KeepRemovedText(QAccessible::isActive());
+  preedit.clear();
   Edited([&] {
     model.SetText(std::move(text), !multiLine);
     return true;
   });
-  preedit.clear();
 }
 
 void TextBoxBase::ReplaceFrom(std::size_t position, std::size_t reserve,
                               const std::function<void(std::u16string&)>& write) {
   DropHeldRanges();
   model.KeepRemovedText(QAccessible::isActive());
+  preedit.clear();
   Edited([&] {
     model.ReplaceFrom(position, reserve, write, !multiLine);
     return true;
   });
-  preedit.clear();
 }
 
 template <typename Change>
@@ -173,12 +173,14 @@ void TextBoxBase::AfterEdit(bool changed) {
   dragged = {last.Map(dragged.first), last.Map(dragged.second)};
   if (dragged.first >= dragged.second) dragged = {};
   sideways.TextChanged(model.LastChange().position);
+  Recompose();
   RestartBlink();
   // An emptied box gives its text's memory back to the system, not just to the heap.
   if (model.Size() == 0 && model.LastChange().removed >= kLargeText) malloc_trim(0);
   UpdateScrollBar();
   EnsureCursorVisible();
   viewport()->update();
+  TellInputMethod();
   NotifyTextChange(*this, model.LastChange());
   emit textChanged();
 }
@@ -194,7 +196,13 @@ void TextBoxBase::AfterCaretMove(bool keepGoalX, bool scroll) {
   if (scroll) EnsureCursorVisible();
   RestartBlink();
   viewport()->update();
+  TellInputMethod();
   NotifyCaretMove(*this);
+}
+
+void TextBoxBase::TellInputMethod() {
+  // As Qt's boxes do on every move of their caret, change of the composed text and scroll.
+  updateMicroFocus();
 }
 
 void TextBoxBase::RestartBlink() {
@@ -326,7 +334,8 @@ double TextBoxBase::RowTop(std::size_t row) const {
   // The document's margin stands above its first row only: a scrolled view starts flush.
   const int first = FirstRow();
   const double offset = first == 0 ? kDocumentMargin : 0;
-  return viewport()->rect().top() + offset + (static_cast<double>(row) - first) * LineHeight();
+  const double below = composedExtra > 0 && row > composedLast ? static_cast<double>(composedExtra) : 0;
+  return viewport()->rect().top() + offset + (static_cast<double>(row) - first + below) * LineHeight();
 }
 
 int TextBoxBase::FullRows() const {
@@ -387,7 +396,11 @@ std::unique_ptr<QTextLayout> TextBoxBase::Layout(const Row& row, bool withPreedi
   layout->setTextOption(option);
   const std::size_t cursor = model.Cursor();
   if (withPreedit && !preedit.isEmpty() && cursor >= row.start && cursor <= row.end) {
-    layout->setPreeditArea(static_cast<int>(cursor - row.start), preedit);
+    const int at = static_cast<int>(cursor - row.start);
+    layout->setPreeditArea(at, preedit);
+    QList<QTextLayout::FormatRange> formats = preeditFormats;
+    for (QTextLayout::FormatRange& range : formats) range.start += at;
+    layout->setFormats(formats);
   }
   layout->beginLayout();
   QTextLine line = layout->createLine();
@@ -397,6 +410,48 @@ std::unique_ptr<QTextLayout> TextBoxBase::Layout(const Row& row, bool withPreedi
   }
   layout->endLayout();
   return layout;
+}
+
+std::unique_ptr<QTextLayout> TextBoxBase::ComposedLayout() const {
+  // As a text edit lays out the paragraph with the composed text in it: wrapped anywhere at
+  // the box's width, from the caret's row on (the rows before it stay as they are).
+  const std::size_t first = CaretRow(), start = model.RowStart(first);
+  const QString shown = ToQString(model.View().substr(start, model.RowEnd(composedLast) - start));
+  auto layout = std::make_unique<QTextLayout>(shown, font(), viewport());
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAnywhere);
+  option.setTabStopDistance(kTabStop);
+  layout->setTextOption(option);
+  const int at = static_cast<int>(model.Cursor() - start);
+  layout->setPreeditArea(at, preedit);
+  QList<QTextLayout::FormatRange> formats = preeditFormats;
+  for (QTextLayout::FormatRange& range : formats) range.start += at;
+  layout->setFormats(formats);
+  const double width = TextArea().width(), height = LineHeight();
+  layout->beginLayout();
+  for (int i = 0;; ++i) {
+    QTextLine line = layout->createLine();
+    if (!line.isValid()) break;
+    line.setLineWidth(width);
+    line.setPosition(QPointF(0, i * height));
+  }
+  layout->endLayout();
+  return layout;
+}
+
+void TextBoxBase::Recompose() {
+  composedExtra = composedCaretLine = 0;
+  if (!multiLine || preedit.isEmpty()) return;
+  // Only the rows in view can show the composed text pushing the paragraph on.
+  const std::size_t first = CaretRow();
+  const std::size_t limit = first + static_cast<std::size_t>(VisibleRows());
+  composedLast = first;
+  while (composedLast < limit && model.IsWrappedRow(composedLast)) ++composedLast;
+  const auto layout = ComposedLayout();
+  const auto lines = static_cast<std::size_t>(std::max(1, layout->lineCount()));
+  composedExtra = lines > composedLast - first + 1 ? lines - (composedLast - first + 1) : 0;
+  const QTextLine caret = layout->lineForTextPosition(static_cast<int>(model.Cursor() - model.RowStart(first)) + preeditCursor);
+  composedCaretLine = caret.isValid() ? static_cast<std::size_t>(caret.lineNumber()) : 0;
 }
 
 std::size_t TextBoxBase::CaretRow() const { return multiLine ? model.RowOf(model.Cursor()) : 0; }
@@ -438,6 +493,13 @@ QRectF TextBoxBase::CaretRect() const { return CaretRectAt(model.Cursor(), true)
 
 QRectF TextBoxBase::CaretRectAt(std::size_t position, bool withPreedit) const {
   const std::size_t row = multiLine ? model.RowOf(position) : 0;
+  if (multiLine && withPreedit && !preedit.isEmpty()) {
+    const auto layout = ComposedLayout();
+    const int at = static_cast<int>(position - model.RowStart(row)) + preeditCursor;
+    const QTextLine line = layout->lineForTextPosition(at);
+    const double x = line.isValid() ? line.cursorToX(at) : 0;
+    return QRectF(TextArea().left() + x, RowTop(row) + (line.isValid() ? line.y() : 0), 1, LineHeight());
+  }
   const Row r = RowAt(row);
   const auto layout = Layout(r, withPreedit);
   const QTextLine line = layout->lineAt(0);
@@ -494,7 +556,7 @@ void TextBoxBase::UpdateScrollBar() {
   if (!multiLine) return;
   QScrollBar* bar = verticalScrollBar();
   const int visible = PageRows();
-  bar->setRange(0, std::max(0, static_cast<int>(RowCount()) - visible));
+  bar->setRange(0, std::max(0, static_cast<int>(RowCount() + composedExtra) - visible));
   bar->setPageStep(visible);
   bar->setSingleStep(1);
 }
@@ -503,12 +565,14 @@ void TextBoxBase::EnsureCursorVisible() {
   if (multiLine) {
     // As a text edit scrolls: a row above the view comes to its top; a row whose bottom
     // reaches the view's bottom comes up to be the last whole row.
-    const std::size_t row = CaretRow();
+    // While composing, the caret may stand on a row the composed text wrapped onto.
+    const std::size_t row = CaretRow(), below = preedit.isEmpty() ? 0 : composedCaretLine;
     QScrollBar* bar = verticalScrollBar();
-    const double top = RowTop(row), height = LineHeight(), room = viewport()->height();
+    const double height = LineHeight(), room = viewport()->height();
+    const double top = RowTop(row) + static_cast<double>(below) * height;
     if (top + height >= room) {
-      const bool fitsUnderMargin = kDocumentMargin + static_cast<double>(row + 1) * height <= room;
-      const long first = fitsUnderMargin ? 0 : static_cast<long>(row) + 1 - FullRows();
+      const bool fitsUnderMargin = kDocumentMargin + static_cast<double>(row + below + 1) * height <= room;
+      const long first = fitsUnderMargin ? 0 : static_cast<long>(row + below) + 1 - FullRows();
       bar->setValue(static_cast<int>(std::max(first, fitsUnderMargin ? 0L : 1L)));
     } else if (top < 0) {
       bar->setValue(static_cast<int>(row));
@@ -517,10 +581,24 @@ void TextBoxBase::EnsureCursorVisible() {
   }
   // Sideways: the caret stays inside the box, and no space is left empty at the right while
   // text is hidden at the left.
-  sideways.Follow(model.Cursor(), TextArea().width());
+  // The composed text counts as if typed: a line edit keeps its caret in view, and so the
+  // whole of it where its caret stands at its end.
+  // It is measured as the line's own characters are, so that committing it scrolls nothing.
+  double composedWidth = 0, composedCaret = 0;
+  const QFontMetricsF metrics(font(), viewport());
+  const QList<uint> chars = preedit.toUcs4();
+  for (int i = 0, at = 0; i < chars.size(); at += QChar::requiresSurrogates(chars[i]) ? 2 : 1, ++i) {
+    const double advance = Measure(metrics, chars[i]).advance;
+    composedWidth += advance;
+    if (at < preeditCursor) composedCaret += advance;
+  }
+  sideways.Follow(model.Cursor(), TextArea().width(), composedWidth, composedCaret);
 }
 
-void TextBoxBase::scrollContentsBy(int, int) { viewport()->update(); }
+void TextBoxBase::scrollContentsBy(int, int) {
+  viewport()->update();
+  TellInputMethod();
+}
 
 void TextBoxBase::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
@@ -559,9 +637,12 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
   const std::size_t first = static_cast<std::size_t>(FirstRow());
   const std::size_t last = multiLine ? std::min(RowCount(), first + VisibleRows() + 1) : 1;
   for (std::size_t row = first; row < last; ++row) {
-    const Row r = RowAt(row);
+    Row r = RowAt(row);
     const bool caretHere = row == caretRow;
-    const auto layout = Layout(r, caretHere);
+    // The composed text wraps with the rest of its paragraph, drawn as one.
+    const bool composed = multiLine && caretHere && !preedit.isEmpty();
+    if (composed) r.end = model.RowEnd(composedLast);
+    const auto layout = composed ? ComposedLayout() : Layout(r, caretHere);
     QList<QTextLayout::FormatRange> ranges;
     if (selStart < selEnd && selStart <= r.end && selEnd > r.start) {
       const std::size_t from = std::max(selStart, r.start), to = std::min(selEnd, r.end);
@@ -579,7 +660,7 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
       }
     }
     layout->draw(&painter, r.origin, ranges);
-    if (caretHere && showCaret) {
+    if (caretHere && showCaret && (preedit.isEmpty() || !preeditCaretHidden)) {
       int at = static_cast<int>(cursor - std::min(cursor, r.start));
       if (!preedit.isEmpty()) at += preeditCursor;
       layout->drawCursor(&painter, r.origin, at, 1);
@@ -589,6 +670,7 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
         (multiLine ? model.RowOf(static_cast<std::size_t>(dropPosition)) == row : true)) {
       layout->drawCursor(&painter, r.origin, dropPosition - static_cast<int>(r.start), 1);
     }
+    if (composed) row = composedLast;
   }
 }
 
@@ -907,6 +989,11 @@ std::pair<std::size_t, std::size_t> TextBoxBase::WordAt(std::size_t position) co
 
 void TextBoxBase::mousePressEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
+  // A press on the composed text is the input method's. Anywhere else, what is composed is
+  // committed where it was typed before the caret moves, as in Qt's boxes.
+  pressInPreedit = preedit.isEmpty() ? -1 : PreeditHit(point);
+  if (pressInPreedit >= 0) return;
+  if (event->button() == Qt::LeftButton || (event->button() == Qt::MiddleButton && !multiLine)) CommitPreedit();
   // A line edit's caret follows the middle button too; both boxes paste on its release.
   if (event->button() == Qt::MiddleButton && !multiLine) {
     model.EndUndoGroup();
@@ -1011,6 +1098,14 @@ void TextBoxBase::mouseMoveEvent(QMouseEvent* event) {
 
 void TextBoxBase::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
+  if (pressInPreedit >= 0) {
+    pressInPreedit = -1;
+    const int at = PreeditHit(point);
+    if (at >= 0) {
+      QGuiApplication::inputMethod()->invokeAction(QInputMethod::Click, at);
+      return;
+    }
+  }
   if (event->button() == Qt::MiddleButton) {
     MiddleClickPaste(point);
     return;
@@ -1043,6 +1138,7 @@ void TextBoxBase::MiddleClickPaste(const QPoint& point) {
 
 void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
+  CommitPreedit();
   const QPoint point = event->position().toPoint();
   const std::size_t at = HitTest(point);
   mightDrag = false;
@@ -1145,6 +1241,8 @@ void TextBoxBase::focusOutEvent(QFocusEvent* event) {
 // ---- Input methods ----
 
 void TextBoxBase::inputMethodEvent(QInputMethodEvent* event) {
+  // The old composed text gives way to what this event brings, before anything scrolls.
+  preedit.clear();
   const QString commit = event->commitString();
   const auto length = static_cast<std::size_t>(std::max(0, event->replacementLength()));
   // As in Qt's boxes: any input takes the selection away first; the replaced characters count
@@ -1157,7 +1255,8 @@ void TextBoxBase::inputMethodEvent(QInputMethodEvent* event) {
     const long start = static_cast<long>(caret) + event->replacementStart();
     const auto from = static_cast<std::size_t>(std::max(0L, start));
     if (length > 0) model.Select(from, from + length);
-    InsertTyped(commit, TextModel::Edit::Typing);
+    // A text edit undoes each commit as a step of its own; a line edit with the typing around it.
+    InsertTyped(commit, multiLine ? TextModel::Edit::Other : TextModel::Edit::Typing);
     if (commit.isEmpty()) {
       model.SetCursor(caret - (from < caret ? std::min(length, caret - from) : 0), false);
       AfterCaretMove();
@@ -1165,16 +1264,52 @@ void TextBoxBase::inputMethodEvent(QInputMethodEvent* event) {
   }
   preedit = event->preeditString();
   preeditCursor = static_cast<int>(preedit.size());
+  preeditCaretHidden = false;
+  preeditFormats.clear();
   for (const QInputMethodEvent::Attribute& attribute : event->attributes()) {
-    if (attribute.type == QInputMethodEvent::Cursor) preeditCursor = attribute.start;
+    if (attribute.type == QInputMethodEvent::Cursor) {
+      preeditCursor = std::clamp(attribute.start, 0, static_cast<int>(preedit.size()));
+      preeditCaretHidden = attribute.length == 0;
+    }
+    if (attribute.type == QInputMethodEvent::TextFormat) {
+      // How the input method marks its text (underlined, its converted part highlighted).
+      const QTextCharFormat format = qvariant_cast<QTextFormat>(attribute.value).toCharFormat();
+      if (format.isValid()) preeditFormats.append({attribute.start, attribute.length, format});
+    }
     if (attribute.type == QInputMethodEvent::Selection && preedit.isEmpty()) {
       model.Select(static_cast<std::size_t>(std::max(0, attribute.start)),
                    static_cast<std::size_t>(std::max(0, attribute.start + attribute.length)));
     }
   }
+  Recompose();
+  UpdateScrollBar();
   EnsureCursorVisible();
   viewport()->update();
+  TellInputMethod();
   event->accept();
+}
+
+void TextBoxBase::CommitPreedit() {
+  if (preedit.isEmpty()) return;
+  QGuiApplication::inputMethod()->commit();
+  if (preedit.isEmpty()) return;
+  // An input method that kept its text loses it here, as in Qt's boxes.
+  preedit.clear();
+  preeditFormats.clear();
+  Recompose();
+  UpdateScrollBar();
+  viewport()->update();
+}
+
+int TextBoxBase::PreeditHit(const QPoint& point) const {
+  const Row r = RowAt(CaretRow());
+  const auto layout = multiLine ? ComposedLayout() : Layout(r, true);
+  // A line edit goes by x alone; a text edit by the row of the composed layout under the point.
+  const double row = multiLine ? std::floor((point.y() - r.origin.y()) / LineHeight()) : 0;
+  if (row < 0 || row >= layout->lineCount()) return -1;
+  const QTextLine line = layout->lineAt(static_cast<int>(row));
+  const int at = line.xToCursor(point.x() - r.origin.x()) - static_cast<int>(model.Cursor() - r.start);
+  return at >= 0 && at <= preedit.size() ? at : -1;
 }
 
 QVariant TextBoxBase::inputMethodQuery(Qt::InputMethodQuery query) const try {
@@ -1190,7 +1325,16 @@ QVariant TextBoxBase::inputMethodQuery(Qt::InputMethodQuery query) const try {
     case Qt::ImEnabled:
       return true;
     case Qt::ImCursorRectangle:
-      return CaretRect().translated(viewport()->pos());
+    case Qt::ImAnchorRectangle: {
+      const QRectF caret = query == Qt::ImAnchorRectangle && model.HasSelection()
+                               ? CaretRectAt(model.Anchor(), false)
+                               : CaretRect();
+      if (multiLine) return caret.translated(viewport()->pos());
+      // A line edit's: wider than its caret, from 5 pixels before it, and a pixel taller.
+      const QRect line(static_cast<int>(std::lround(caret.x())) - 5, static_cast<int>(std::lround(caret.y())), 10,
+                       static_cast<int>(std::lround(caret.height())) + 1);
+      return line.translated(viewport()->pos());
+    }
     case Qt::ImFont:
       return font();
     case Qt::ImCursorPosition:

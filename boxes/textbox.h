@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QPoint>
 #include <QString>
+#include <QTextLayout>
 #include <memory>
 #include <string>
 
@@ -23,7 +24,6 @@
 
 class QMenu;
 class QMimeData;
-class QTextLayout;
 
 namespace calvexa {
 
@@ -128,6 +128,8 @@ class TextBoxBase : public QAbstractScrollArea {
   void Remeasure(bool measure = true);
   void UpdateScrollBar();
   void EnsureCursorVisible();
+  // Tells the input method where the caret now is (its candidates follow it).
+  void TellInputMethod();
   QString ClipboardText() const;
   void PublishSelection() const;
   void InsertFromMimeData(const QMimeData* data);
@@ -150,6 +152,14 @@ class TextBoxBase : public QAbstractScrollArea {
   void MiddleClickPaste(const QPoint& point);
   void DropMove(std::size_t at);
   bool IsLineBoxWindowsScheme() const;
+
+  // Input methods: the composed text ends where it was typed before anything else moves the
+  // caret; a click on it goes to the input method.
+  void CommitPreedit();
+  int PreeditHit(const QPoint& point) const;  // where in the composed text, or -1
+  // A multi-line box wraps the composed text with the rest of its paragraph, in view.
+  void Recompose();
+  std::unique_ptr<QTextLayout> ComposedLayout() const;
 
   // The caret's blink, as the desktop times it; steady where the desktop says 0.
   void RestartBlink();
@@ -182,6 +192,14 @@ class TextBoxBase : public QAbstractScrollArea {
   mutable LineScroll sideways{model};  // single-line: how far the view has scrolled
   QString preedit;            // input method text being composed at the caret
   int preeditCursor = 0;
+  bool preeditCaretHidden = false;
+  QList<QTextLayout::FormatRange> preeditFormats;  // from the preedit's start
+  int pressInPreedit = -1;    // a press on the composed text, for the input method on release
+  // While composing in a multi-line box: the rows from the caret's to the last one in view of
+  // its paragraph are laid out as one, and take composedExtra more rows than they had.
+  std::size_t composedLast = 0;
+  std::size_t composedExtra = 0;
+  std::size_t composedCaretLine = 0;  // the row of that layout that holds the caret
   QPoint pressPoint;
   bool mightDrag = false;  // pressed in the selection: a move starts a drag
   bool selecting = false;

@@ -9,6 +9,8 @@ calvexa_packages=(
   # The boxes against Qt's on a real X server (boxes/xtest): a private display, real input,
   # the X selections and the accessibility bus.
   libxcb1-dev xvfb xauth xdotool xclip dbus-daemon at-spi2-core python3-pyatspi
+  # Input methods there: ibus with an accent engine and a Chinese one.
+  ibus ibus-m17n ibus-libpinyin
 )
 
 calvexa_install_missing() {

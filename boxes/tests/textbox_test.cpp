@@ -409,6 +409,16 @@ TEST(TextBoxes, ScreenReadersReadAroundEveryOffsetAsInQtsBoxes) {
   EXPECT_EQ(failures, 0);
 }
 
+// Where each box tells an input method its caret is, from the widget's corner (Qt's text edit
+// answers from its viewport's, and its line edit from where it last painted).
+QRect CaretForInputMethod(QWidget* box) {
+  if (auto* plain = qobject_cast<QPlainTextEdit*>(box)) {
+    return plain->inputMethodQuery(Qt::ImCursorRectangle).toRect().translated(plain->viewport()->pos());
+  }
+  box->repaint();
+  return box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+}
+
 // An input method composes, replaces characters around the caret, moves its cursor and
 // selects; after each event Qt's box and ours must hold the same and answer its questions alike.
 TEST(TextBoxes, InputMethodsComposeAndAskAsInQtsBoxes) {
@@ -424,6 +434,13 @@ TEST(TextBoxes, InputMethodsComposeAndAskAsInQtsBoxes) {
       {u"c", u"", 0, 0, QInputMethodEvent::Language, 0, 0},
       {u"", u"\u00E9", 0, 0, QInputMethodEvent::Language, 0, 0},
       {u"", u"", 2, 3, QInputMethodEvent::Language, 0, 0},
+      // At the end of a long text: wrapped onto the next row, scrolled into a line box's view.
+      {u"END", u"", 0, 0, QInputMethodEvent::Language, 0, 0},
+      {u"\u4F60\u597D\u4E16\u754C\u4F60\u597D\u4E16\u754C", u"", 0, 0, QInputMethodEvent::Cursor, 8, 1},
+      {u"", u"\u4F60\u597D", 0, 0, QInputMethodEvent::Language, 0, 0},
+      {u"UNDO", u"", 0, 0, QInputMethodEvent::Language, 0, 0},
+      {u"zz", u"", 0, 0, QInputMethodEvent::TextFormat, 0, 2},
+      {u"CLICK", u"", 0, 0, QInputMethodEvent::Language, 0, 0},
   };
   // A line edit answers its 32767-character limit; ours has none to tell.
   const Qt::InputMethodQuery queries[] = {
@@ -434,21 +451,34 @@ TEST(TextBoxes, InputMethodsComposeAndAskAsInQtsBoxes) {
   for (const bool multi : {true, false}) {
     Pair pair(multi);
     QCoreApplication::processEvents();  // shown, so that it paints
-    pair.ours->SetText(u"hello world");
+    const QString text = QStringLiteral("hello world, and a few more words to reach past the edge of the box");
+    pair.ours->SetText(text.toStdU16String());
     pair.ours->Select(5, 5);
     if (multi) {
-      pair.qtMulti->setPlainText(QStringLiteral("hello world"));
+      pair.qtMulti->setPlainText(text);
       QTextCursor cursor = pair.qtMulti->textCursor();
       cursor.setPosition(5);
       pair.qtMulti->setTextCursor(cursor);
     } else {
-      pair.qtLine->setText(QStringLiteral("hello world"));
+      pair.qtLine->setText(text);
       pair.qtLine->setCursorPosition(5);
     }
     for (const Event& e : events) {
       for (QWidget* box : {pair.Qt(), static_cast<QWidget*>(pair.ours)}) {
+        // Keys and a click in between: a text edit undoes the commit alone, and a click
+        // during composition ends it before the caret moves.
+        const std::u16string_view command = e.preedit;
+        if (command == u"END") {
+          Key(box, Qt::Key_End, multi ? Qt::ControlModifier : Qt::NoModifier);
+          Key(box, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        }
+        if (command == u"UNDO") Key(box, Qt::Key_Z, Qt::ControlModifier);
+        if (command == u"CLICK") QTest::mouseClick(box == pair.Qt() ? pair.QtViewport() : pair.ours->viewport(), Qt::LeftButton, {}, QPoint(3, 8));
+        if (command == u"END" || command == u"UNDO" || command == u"CLICK") continue;
         QList<QInputMethodEvent::Attribute> attributes;
-        if (e.attribute != QInputMethodEvent::Language) attributes.append({e.attribute, e.start, e.length});
+        QTextCharFormat underline;
+        underline.setFontUnderline(true);
+        if (e.attribute != QInputMethodEvent::Language) attributes.append({e.attribute, e.start, e.length, underline});
         QInputMethodEvent event(QString::fromUtf16(e.preedit), attributes);
         event.setCommitString(QString::fromUtf16(e.commit), e.replaceFrom, e.replaceLength);
         QApplication::sendEvent(box, &event);
@@ -457,6 +487,7 @@ TEST(TextBoxes, InputMethodsComposeAndAskAsInQtsBoxes) {
       const std::string step = QString::fromUtf16(e.preedit).toStdString() + "/" +
                                QString::fromUtf16(e.commit).toStdString() + (multi ? " multi" : " line");
       EXPECT_EQ(pair.QtState(), pair.OurState()) << step;
+      EXPECT_EQ(CaretForInputMethod(pair.Qt()), CaretForInputMethod(pair.ours)) << step;
       for (const auto query : queries) {
         if (!multi && query == Qt::ImMaximumTextLength) continue;
         EXPECT_EQ(pair.Qt()->inputMethodQuery(query).toString(),
@@ -490,6 +521,17 @@ TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
   EXPECT_EQ(static_cast<QWidget&>(box).inputMethodQuery(Qt::ImSurroundingText).toString(), QStringLiteral("\u00E9"));
   EXPECT_EQ(static_cast<QWidget&>(box).inputMethodQuery(Qt::ImCursorPosition).toInt(), 1);
   EXPECT_TRUE(static_cast<QWidget&>(box).inputMethodQuery(Qt::ImCursorRectangle).toRectF().isValid());
+  // The input method's formats are drawn on what it composes (here its underline).
+  QInputMethodEvent bare(QStringLiteral("abc"), {});
+  QApplication::sendEvent(&box, &bare);
+  const QImage unmarked = box.grab().toImage();
+  QTextCharFormat underline;
+  underline.setFontUnderline(true);
+  QInputMethodEvent marked(QStringLiteral("abc"), {{QInputMethodEvent::TextFormat, 0, 3, underline}});
+  QApplication::sendEvent(&box, &marked);
+  EXPECT_NE(box.grab().toImage(), unmarked);
+  QInputMethodEvent cancel(QString(), {});
+  QApplication::sendEvent(&box, &cancel);
 
   QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&box);
   ASSERT_NE(face, nullptr);

@@ -18,6 +18,7 @@ import json
 import os
 import random
 import select
+import shutil
 import subprocess
 import sys
 import time
@@ -231,8 +232,9 @@ def xdotool(*args):
 class Player:
     """Plays steps on one side and keeps clicks of different steps from making a double-click."""
 
-    def __init__(self, harness):
+    def __init__(self, harness, input_methods=None):
         self.harness = harness
+        self.input_methods = input_methods
         self.last_press = 0.0
 
     def pressing(self):
@@ -345,6 +347,16 @@ def move(place):
     return Step("move " + place.label, play)
 
 
+def click_here():
+    """A click where the pointer is: a place found before composing, where the boxes still
+    tell where their characters are."""
+    def play(player, side):
+        player.pressing()
+        xdotool("click", 1)
+        player.pressed()
+    return Step("click here", play)
+
+
 def release():
     return Step("release", lambda player, side: xdotool("mouseup", 1))
 
@@ -366,6 +378,91 @@ def typed(text):
     def play(player, side):
         xdotool("type", "--delay", 25, "--", text)
     return Step("type %r" % text, play)
+
+
+# ---------------------------------------------------------------------------------------------
+# Input methods: a real ibus in the session
+
+
+class InputMethods:
+    """An ibus daemon of this session's own (its bus address and caches under the session's
+    HOME, no panel, no desktop; the engines keep their settings in the config component that
+    libpinyin needs, under that HOME too), and the engine every box types through."""
+
+    def __init__(self):
+        for tool in ("ibus-daemon", "ibus"):
+            if not shutil.which(tool):
+                raise RuntimeError("%s is missing (scripts/deps.sh installs it)" % tool)
+        self.env = dict(os.environ, GSETTINGS_BACKEND="memory")
+        self.daemon = subprocess.Popen(
+            ["ibus-daemon", "--panel=disable", "--emoji-extension=disable", "--replace"], env=self.env,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.use("xkb:us::eng", 30)
+
+    def _ibus(self, *args):
+        return subprocess.run(["ibus"] + list(args), env=self.env, capture_output=True, text=True,
+                              timeout=30).stdout.strip()
+
+    def use(self, engine, limit=10):
+        """Makes engine the one every input context uses, once the daemon says it is. (ibus
+        engine exits with 1 where it cannot set the X keyboard's layout, which it need not.)"""
+        deadline = time.monotonic() + limit
+        while True:
+            if self.daemon.poll() is not None:
+                raise RuntimeError("ibus-daemon has exited with %s" % self.daemon.returncode)
+            self._ibus("engine", engine)
+            if self._ibus("engine") == engine:
+                return
+            if time.monotonic() > deadline:
+                raise RuntimeError("ibus does not take the engine %s" % engine)
+            time.sleep(0.1)
+
+    def stop(self):
+        """Ends the daemon and the engines it started, and waits for them, so that nothing
+        writes into the session's HOME while it is removed."""
+        children = []
+        try:
+            with open("/proc/%d/task/%d/children" % (self.daemon.pid, self.daemon.pid)) as f:
+                children = [int(p) for p in f.read().split()]
+        except OSError:
+            pass
+        self._ibus("exit")
+        try:
+            self.daemon.wait(10)
+        except subprocess.TimeoutExpired:
+            self.daemon.kill()
+            self.daemon.wait()
+        deadline = time.monotonic() + 10
+        for pid in children:
+            while os.path.exists("/proc/%d" % pid) and time.monotonic() < deadline:
+                time.sleep(0.05)
+            if os.path.exists("/proc/%d" % pid):
+                os.kill(pid, 9)
+
+
+def engine(name):
+    """Switches every input context to an ibus engine (xkb:us::eng types as without one)."""
+    step = Step("engine " + name, lambda player, side: player.input_methods.use(name))
+    step.ime = True
+    return step
+
+
+def told_input_method(step):
+    """The step, then also where the box with the focus last told the input method its caret is,
+    from the box's corner (the input method puts its candidates there), once that holds still."""
+    def extra(player, side):
+        last = None
+        deadline = time.monotonic() + SETTLE_LIMIT
+        while True:
+            player.harness.run(cmd="sync")
+            now = player.harness.run(cmd="im")["im"].split(".", 1)[-1]
+            if now == last or time.monotonic() > deadline:
+                return {"im": now}
+            last = now
+            time.sleep(0.04)
+    out = Step(step.label, step.play, extra)
+    out.ime = True
+    return out
 
 
 # ---------------------------------------------------------------------------------------------
@@ -644,7 +741,61 @@ def random_scenarios(seed, count):
     return out
 
 
-SCENARIOS = fixed_scenarios() + more_scenarios() + random_scenarios(20261207, 6)
+def ime(name, setup, *steps, **kw):
+    """A row typed through ibus; each step also compares where the input method was last told
+    the caret is."""
+    sc = s(name, setup, *[st if getattr(st, "ime", False) else told_input_method(st) for st in steps],
+           **kw)
+    sc.ime = True
+    return sc
+
+
+def input_method_scenarios():
+    """Chinese through ibus-libpinyin (letters compose, Space commits the first candidate) and
+    accents through m17n's latn-post (a letter composes, an accent after it makes one letter)."""
+    pinyin, latin, plain = engine("libpinyin"), engine("m17n:t:latn-post"), engine("xkb:us::eng")
+    fox = {"input": "The quick brown fox"}
+    full_row = {"input": PROSE[:56]}
+    return [
+        # The candidates follow the caret: along a row, on the next line, after a commit.
+        ime("ime-pinyin-follows-caret", fox, click(Beyond("input", 0)), pinyin, typed("nihao"),
+            key("space"), typed("ma"), key("space"), key("Return"), typed("shi"), key("space"), plain),
+        ime("ime-pinyin-second-line", {"input": "first line\nsecond"}, click(Beyond("input", 12)),
+            pinyin, typed("ni"), key("Escape"), typed("hao"), key("space"), plain),
+        # Composed at a row's end, the text wraps onto the next row.
+        ime("ime-pinyin-wraps", full_row, click(Beyond("input", 0)), pinyin, typed("nihaoshijie"),
+            key("space"), plain),
+        ime("ime-pinyin-wraps-inside", {"input": PROSE[:56] + " more"}, click(At("input", 56, 0.9)),
+            pinyin, typed("nihaoshijie"), key("space"), plain),
+        # A scrolled line box shows what is composed.
+        ime("ime-pinyin-line-scrolled", {"line": LONG_LINE}, click(At("line", 3)), key("End"),
+            pinyin, typed("nihaoshijie"), key("space"), plain),
+        ime("ime-pinyin-short-scrolled", {"short": SHORT_LINE}, click(At("short", 3)), key("End"),
+            pinyin, typed("nihao"), key("space"), key("Home"), plain),
+        # Each commit is an undo step of its own in a text edit; a line edit undoes it with the
+        # typing before it.
+        ime("ime-pinyin-undo", {"input": ""}, click(At("input", 0)), plain, typed("ab"), pinyin,
+            typed("nihao"), key("space"), key("ctrl+z"), key("ctrl+z"), key("ctrl+y"), plain),
+        ime("ime-pinyin-undo-line", {"line": ""}, click(At("line", 0)), plain, typed("ab"), pinyin,
+            typed("nihao"), key("space"), key("ctrl+z"), key("ctrl+y"), plain),
+        # A click elsewhere in the box commits where the text was composed, then moves the caret.
+        ime("ime-pinyin-click-commits", {"input": "a bcdef"}, click(Beyond("input", 0)), pinyin,
+            move(At("input", 1)), typed("nihao"), click_here(), plain, typed("Z")),
+        ime("ime-pinyin-click-commits-line", {"line": "a bcdef"}, click(At("line", 6, 0.9)), pinyin,
+            move(At("line", 1)), typed("nihao"), click_here(), plain, typed("Z")),
+        # A click on the composed text is the input method's (ibus ends the composition).
+        ime("ime-pinyin-click-on-preedit", {"input": "ab"}, click(Beyond("input", 0)), pinyin,
+            move(At("input", 2)), typed("nihao"), click_here(), plain, typed("Z")),
+        # Accents: composed at the end and inside, over a selection, taken back, and left by Tab.
+        ime("ime-latin-accents", {"input": "caf"}, click(Beyond("input", 0)), latin, typed("e'"),
+            typed(" "), click(At("input", 1)), typed("a`"), dclick(At("input", 0)), typed("o^"),
+            typed("e"), key("BackSpace"), typed("u"), key("Escape"), typed("i"), key("Tab"), plain),
+        ime("ime-latin-line", {"line": "naive"}, click(At("line", 2)), latin, typed("i\""),
+            key("Delete"), key("End"), typed("e"), key("shift+Tab"), plain),
+    ]
+
+
+SCENARIOS = fixed_scenarios() + more_scenarios() + random_scenarios(20261207, 6) + input_method_scenarios()
 if os.environ.get("BOXDIFF_REPEAT"):
     SCENARIOS = [sc for sc in SCENARIOS for _ in range(int(os.environ["BOXDIFF_REPEAT"]))]
 
@@ -743,6 +894,35 @@ class Session:
             self.start()
         return states
 
+    def close(self):
+        self.harness.quit()
+
+
+class InputMethodSession(Session):
+    """A window that types through a real ibus (the input-method rows play here): Qt's ibus
+    module, answering each key before the next is handled."""
+
+    ENV = {"QT_IM_MODULE": "ibus", "IBUS_ENABLE_SYNC_MODE": "1"}
+
+    def __init__(self, program):
+        self.input_methods = InputMethods()
+        self.saved = {name: os.environ.get(name) for name in self.ENV}
+        os.environ.update(self.ENV)
+        Session.__init__(self, program)
+
+    def start(self):
+        Session.start(self)
+        self.player.input_methods = self.input_methods
+
+    def close(self):
+        Session.close(self)
+        self.input_methods.stop()
+        for name, value in self.saved.items():
+            if value is None:
+                os.environ.pop(name, None)
+            else:
+                os.environ[name] = value
+
 
 def known_reason(scenario, index):
     """The reason KNOWN gives for a difference at this step, and the entry that gives it."""
@@ -769,11 +949,18 @@ def main():
         return 0
 
     started = time.monotonic()
-    session = Session(args[0])
+    # The input-method rows play last, in a window of their own.
+    scenarios.sort(key=lambda sc: getattr(sc, "ime", False))
+    session = None
     unknown = known = steps = 0
     differing = set()
     try:
         for scenario in scenarios:
+            wanted = InputMethodSession if getattr(scenario, "ime", False) else Session
+            if type(session) is not wanted:
+                if session:
+                    session.close()
+                session = wanted(args[0])
             ours = session.play(scenario, "ours")
             qt = session.play(scenario, "qt")
             steps += len(scenario.steps)
@@ -795,7 +982,8 @@ def main():
                         print(line)
             sys.stdout.flush()
     finally:
-        session.harness.quit()
+        if session:
+            session.close()
     played = {sc.name for sc in scenarios}
     for entry in sorted(KNOWN):
         if entry[0] in played and entry not in differing:

@@ -20,6 +20,9 @@
 //       the characters at those positions (zero width at a line's end), of the box and of its
 //       text area, the position under the text area's top left corner, and the accessible
 //       name of the box with the focus
+//   {"cmd":"im"} -> {"im":"qt.input 12,4,1,14"}: where the input method was last told the caret
+//       is (the focus box's ImCursorRectangle, from its corner, when the box last updated it;
+//       for Qt's line edit, what it answers now)
 //   {"cmd":"quit"}
 // No step of a scenario goes through here: those are real X input.
 #include <xcb/xcb.h>
@@ -28,6 +31,7 @@
 #include <QClipboard>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QInputMethod>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -173,12 +177,23 @@ class Panel : public QWidget {
 class Window : public QWidget {
  public:
   Window() : left(this, true, 0), right(this, false, kPanelWidth) {
+    // The input method hears of the caret on these two occasions alone.
+    QObject::connect(QGuiApplication::inputMethod(), &QInputMethod::cursorRectangleChanged, this,
+                     [this] { toldInputMethod = CaretForInputMethod(); });
+    QObject::connect(qApp, &QGuiApplication::focusObjectChanged, this,
+                     [this] { toldInputMethod = CaretForInputMethod(); });
     setObjectName(QStringLiteral("boxpair"));
     setWindowTitle(QStringLiteral("boxpair"));
     setFocusPolicy(Qt::StrongFocus);
     setFixedSize(2 * kPanelWidth, kPanelHeight);
     // Off the screen's edges, so that a drag can go past every box's edges.
     move(60, 50);
+  }
+
+  // The boxes go after this, and drop the focus as they go: nothing is told any more.
+  ~Window() override {
+    QObject::disconnect(QGuiApplication::inputMethod(), nullptr, this, nullptr);
+    QObject::disconnect(qApp, nullptr, this, nullptr);
   }
 
   QWidget* Box(const QString& name) const {
@@ -198,6 +213,13 @@ class Window : public QWidget {
     if (cmd == QLatin1String("quit")) {
       QCoreApplication::quit();
       return {};
+    }
+    if (cmd == QLatin1String("im")) {
+      // Qt's line edit scrolls when it paints, after it has told the input method where its
+      // caret is, so it tells where the caret stood before End, Home or a commit scrolled it
+      // (off the box, after End in a long line). What it answers once painted is compared.
+      if (qobject_cast<QLineEdit*>(QApplication::focusWidget())) return {{QStringLiteral("im"), CaretForInputMethod()}};
+      return {{QStringLiteral("im"), toldInputMethod}};
     }
     if (cmd == QLatin1String("clip")) {
       const auto mode = command.value(QLatin1String("mode")).toString() == QLatin1String("primary")
@@ -346,7 +368,19 @@ class Window : public QWidget {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }
 
+  static QString CaretForInputMethod() {
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus) return QStringLiteral("none");
+    QRect r = focus->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    // Qt 6.4's text edit answers from its viewport's corner, not its own as the query says, so
+    // its candidates open a frame's width up and left of its caret; ours answer from their own
+    // corner. Compared from the widget's corner.
+    if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) r.translate(plain->viewport()->pos());
+    return QStringLiteral("%1 %2,%3,%4,%5").arg(FocusName()).arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+  }
+
   Panel left, right;
+  QString toldInputMethod = QStringLiteral("none");
 };
 
 // Reads whole lines from standard input as the event loop finds them ready.
