@@ -193,6 +193,10 @@ void TextBoxBase::DropHeldRanges() {
 void TextBoxBase::AfterCaretMove(bool keepGoalX, bool scroll) {
   if (!keepGoalX) goalX = -1;
   pageCaretYValid = false;
+  if (!preedit.isEmpty()) {
+    Recompose();
+    UpdateScrollBar();
+  }
   if (scroll) EnsureCursorVisible();
   RestartBlink();
   viewport()->update();
@@ -416,7 +420,8 @@ std::unique_ptr<QTextLayout> TextBoxBase::ComposedLayout() const {
   // As a text edit lays out the paragraph with the composed text in it: wrapped anywhere at
   // the box's width, from the caret's row on (the rows before it stay as they are).
   const std::size_t first = CaretRow(), start = model.RowStart(first);
-  const QString shown = ToQString(model.View().substr(start, model.RowEnd(composedLast) - start));
+  const std::size_t end = model.RowEnd(std::clamp(composedLast, first, RowCount() - 1));
+  const QString shown = ToQString(model.View().substr(start, end - start));
   auto layout = std::make_unique<QTextLayout>(shown, font(), viewport());
   QTextOption option;
   option.setWrapMode(QTextOption::WrapAnywhere);
@@ -547,6 +552,7 @@ void TextBoxBase::Remeasure(bool measure) {
   } else {
     model.SetWrapWidth(width);
   }
+  Recompose();
   UpdateScrollBar();
   EnsureCursorVisible();
   viewport()->update();
@@ -641,7 +647,7 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
     const bool caretHere = row == caretRow;
     // The composed text wraps with the rest of its paragraph, drawn as one.
     const bool composed = multiLine && caretHere && !preedit.isEmpty();
-    if (composed) r.end = model.RowEnd(composedLast);
+    if (composed) r.end = model.RowEnd(std::clamp(composedLast, row, RowCount() - 1));
     const auto layout = composed ? ComposedLayout() : Layout(r, caretHere);
     QList<QTextLayout::FormatRange> ranges;
     if (selStart < selEnd && selStart <= r.end && selEnd > r.start) {
@@ -670,7 +676,7 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
         (multiLine ? model.RowOf(static_cast<std::size_t>(dropPosition)) == row : true)) {
       layout->drawCursor(&painter, r.origin, dropPosition - static_cast<int>(r.start), 1);
     }
-    if (composed) row = composedLast;
+    if (composed) row = std::max(row, composedLast);
   }
 }
 

@@ -623,6 +623,16 @@ TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
   EXPECT_EQ(line.Text(), odd.substr(0, odd.size() - 1));  // Backspace takes the vowel sign alone
   QAccessible::queryAccessibleInterface(&line)->textInterface()->scrollToSubstring(3, 4);
   EXPECT_EQ(line.CursorPosition(), 3);
+
+  // An input method that lets arrows through: the composed text goes along with the caret.
+  box.SetText(u"one\r\ntwo\r\nthree");
+  box.Select(0, 0);
+  QInputMethodEvent composing(QStringLiteral("xyz"), {});
+  QApplication::sendEvent(&box, &composing);
+  Key(&box, Qt::Key_Down);
+  Key(&box, Qt::Key_Down);
+  box.grab();
+  EXPECT_GE(box.CursorPosition(), 10);
 }
 
 }  // namespace
