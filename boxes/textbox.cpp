@@ -589,14 +589,14 @@ void TextBoxBase::EnsureCursorVisible() {
   // text is hidden at the left.
   // The composed text counts as if typed: a line edit keeps its caret in view, and so the
   // whole of it where its caret stands at its end.
-  // It is measured as the line's own characters are, so that committing it scrolls nothing.
   double composedWidth = 0, composedCaret = 0;
-  const QFontMetricsF metrics(font(), viewport());
-  const QList<uint> chars = preedit.toUcs4();
-  for (int i = 0, at = 0; i < chars.size(); at += QChar::requiresSurrogates(chars[i]) ? 2 : 1, ++i) {
-    const double advance = Measure(metrics, chars[i]).advance;
-    composedWidth += advance;
-    if (at < preeditCursor) composedCaret += advance;
+  if (!preedit.isEmpty()) {
+    QTextLayout layout(ShownInLine(preedit), font(), viewport());
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    composedWidth = line.naturalTextWidth();
+    composedCaret = line.cursorToX(preeditCursor);
   }
   sideways.Follow(model.Cursor(), TextArea().width(), composedWidth, composedCaret);
 }

@@ -443,7 +443,7 @@ class InputMethods:
 def engine(name):
     """Switches every input context to an ibus engine (xkb:us::eng types as without one)."""
     step = Step("engine " + name, lambda player, side: player.input_methods.use(name))
-    step.ime = True
+    step.engine = True
     return step
 
 
@@ -457,12 +457,22 @@ def told_input_method(step):
             player.harness.run(cmd="sync")
             now = player.harness.run(cmd="im")["im"].split(".", 1)[-1]
             if now == last or time.monotonic() > deadline:
-                return {"im": now}
+                break
             last = now
             time.sleep(0.04)
-    out = Step(step.label, step.play, extra)
-    out.ime = True
-    return out
+        fields = step.extra(player, side) if step.extra else {}
+        fields["im"] = now
+        return fields
+    return Step(step.label, step.play, extra)
+
+
+def drawn(step, box):
+    """The step, then also how box draws the caret's row up to the caret: the composed text
+    with the input method's formats, wrapped or scrolled into view as Qt's boxes draw it."""
+    def extra(player, side):
+        player.harness.run(cmd="sync")
+        return {box + ".drawn": player.harness.run(cmd="shot", box="%s.%s" % (side, box))["shot"]}
+    return Step(step.label, step.play, extra)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -744,7 +754,7 @@ def random_scenarios(seed, count):
 def ime(name, setup, *steps, **kw):
     """A row typed through ibus; each step also compares where the input method was last told
     the caret is."""
-    sc = s(name, setup, *[st if getattr(st, "ime", False) else told_input_method(st) for st in steps],
+    sc = s(name, setup, *[st if getattr(st, "engine", False) else told_input_method(st) for st in steps],
            **kw)
     sc.ime = True
     return sc
@@ -758,12 +768,14 @@ def input_method_scenarios():
     full_row = {"input": PROSE[:56]}
     return [
         # The candidates follow the caret: along a row, on the next line, after a commit.
-        ime("ime-pinyin-follows-caret", fox, click(Beyond("input", 0)), pinyin, typed("nihao"),
+        ime("ime-pinyin-follows-caret", fox, click(Beyond("input", 0)), pinyin,
+            drawn(typed("nihao"), "input"),
             key("space"), typed("ma"), key("space"), key("Return"), typed("shi"), key("space"), plain),
         ime("ime-pinyin-second-line", {"input": "first line\nsecond"}, click(Beyond("input", 12)),
             pinyin, typed("ni"), key("Escape"), typed("hao"), key("space"), plain),
         # Composed at a row's end, the text wraps onto the next row.
-        ime("ime-pinyin-wraps", full_row, click(Beyond("input", 0)), pinyin, typed("nihaoshijie"),
+        ime("ime-pinyin-wraps", full_row, click(Beyond("input", 0)), pinyin,
+            drawn(typed("nihaoshijie"), "input"),
             key("space"), plain),
         ime("ime-pinyin-wraps-inside", {"input": PROSE[:56] + " more"}, click(At("input", 56, 0.9)),
             pinyin, typed("nihaoshijie"), key("space"), plain),
@@ -782,7 +794,7 @@ def input_method_scenarios():
         ime("ime-pinyin-click-commits", {"input": "a bcdef"}, click(Beyond("input", 0)), pinyin,
             move(At("input", 1)), typed("nihao"), click_here(), plain, typed("Z")),
         ime("ime-pinyin-click-commits-line", {"line": "a bcdef"}, click(At("line", 6, 0.9)), pinyin,
-            move(At("line", 1)), typed("nihao"), click_here(), plain, typed("Z")),
+            move(At("line", 1)), drawn(typed("nihao"), "line"), click_here(), plain, typed("Z")),
         # A click on the composed text is the input method's (ibus ends the composition).
         ime("ime-pinyin-click-on-preedit", {"input": "ab"}, click(Beyond("input", 0)), pinyin,
             move(At("input", 2)), typed("nihao"), click_here(), plain, typed("Z")),

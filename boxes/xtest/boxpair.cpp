@@ -23,12 +23,15 @@
 //   {"cmd":"im"} -> {"im":"qt.input 12,4,1,14"}: where the input method was last told the caret
 //       is (the focus box's ImCursorRectangle, from its corner, when the box last updated it;
 //       for Qt's line edit, what it answers now)
+//   {"cmd":"shot","box":"qt.input"} -> {"shot":"9f0c..."}: a digest of how the box draws the
+//       caret's row left of the caret (the caret itself blinks), from 3 pixels inside its frame
 //   {"cmd":"quit"}
 // No step of a scenario goes through here: those are real X input.
 #include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCryptographicHash>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QInputMethod>
@@ -253,6 +256,14 @@ class Window : public QWidget {
           command.value(QLatin1String("anchor")).toInt(), command.value(QLatin1String("caret")).toInt());
       Sync();
       return {};
+    }
+    if (cmd == QLatin1String("shot")) {
+      QRect caret = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+      if (auto* plain = qobject_cast<QPlainTextEdit*>(box)) caret.translate(plain->viewport()->pos());
+      const int x = caret.x() + (caret.width() > 1 ? 5 : 0);  // a line edit's starts 5 pixels early
+      const QImage image = box->grab(QRect(3, caret.y(), std::max(1, x - 4), caret.height())).toImage();
+      const QByteArray bits(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
+      return {{QStringLiteral("shot"), QString::fromLatin1(QCryptographicHash::hash(bits, QCryptographicHash::Md5).toHex())}};
     }
     if (cmd == QLatin1String("geom")) {
       QJsonArray rects;
