@@ -21,6 +21,9 @@ constexpr std::int32_t kSlow = std::int32_t{1} << 26;
 // four characters are tested against it at once.
 constexpr char16_t kTable = 0x4000;
 constexpr std::uint64_t kOutsideTable = 0xC000C000C000C000u;
+// The room a multi-line text keeps before itself when it is moved or set: enough for many keys
+// at its start before it has to move again.
+std::size_t RoomBefore(std::size_t size) { return size / 64 + 16; }
 // Wrapping this many characters tells about how many rows the rest of a text needs.
 constexpr std::size_t kEstimateAfter = std::size_t{1} << 16;
 
@@ -104,40 +107,52 @@ bool IsHigh(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
 bool IsLow(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
 bool IsAnyBreak(char16_t c) { return IsLineBreak(c) || c == u'\u2028' || c == u'\u2029'; }
 
-// Whether text holds any kind of line break: four characters at a time, those below U+000E and
-// U+2028 or U+2029 found by whole-word arithmetic and only then looked at one by one (a pasted
-// megabyte text is scanned before it is inserted).
-bool HasAnyBreak(std::u16string_view text) {
+// Whether the 32 characters at s may hold a line break of any kind: those below U+000E and
+// U+2028 or U+2029 found four at a time by whole-word arithmetic, so that a pasted megabyte
+// text is looked at one by one only where it may have one.
+bool MayHoldBreak(const char16_t* s) {
   constexpr std::uint64_t kOnes = 0x0001000100010001u, kHigh = 0x8000800080008000u;
-  const char16_t* s = text.data();
-  std::size_t i = 0;
-  for (; text.size() - i >= 32; i += 32) {
-    std::uint64_t suspect = 0;
-    for (std::size_t k = 0; k < 32; k += 4) {
-      std::uint64_t four;
-      std::memcpy(&four, s + i + k, sizeof four);
-      const std::uint64_t separator = (four & ~kOnes) ^ (kOnes * 0x2028);  // 0 where U+2028/9
-      suspect |= ((four - kOnes * 0x0E) & ~four & kHigh) | ((separator - kOnes) & ~separator & kHigh);
-    }
-    if (suspect && std::any_of(s + i, s + i + 32, IsAnyBreak)) return true;
+  std::uint64_t suspect = 0;
+  for (std::size_t k = 0; k < 32; k += 4) {
+    std::uint64_t four;
+    std::memcpy(&four, s + k, sizeof four);
+    const std::uint64_t separator = (four & ~kOnes) ^ (kOnes * 0x2028);  // 0 where U+2028/9
+    suspect |= ((four - kOnes * 0x0E) & ~four & kHigh) | ((separator - kOnes) & ~separator & kHigh);
   }
-  return std::any_of(s + i, s + text.size(), IsAnyBreak);
+  return suspect != 0;
 }
 
-// Every kind of line break in a typed or pasted text becomes CR LF.
-std::u16string WithCrLf(std::u16string_view text) {
-  std::u16string out;
-  out.reserve(text.size() + text.size() / 16);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (!IsAnyBreak(c)) {
-      out += c;
-      continue;
+// Every kind of line break in a typed or pasted text becomes CR LF: writes text so to out, or
+// with out null only counts, and returns how many characters that is. A text whose breaks are
+// all CR LF already comes out as long as it is, and unchanged.
+std::size_t CopyWithCrLf(std::u16string_view text, char16_t* out) {
+  const char16_t* s = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = 0, written = 0;
+  const auto oneByOne = [&](std::size_t end) {
+    for (; i < end; ++i) {
+      const char16_t c = s[i];
+      if (!IsAnyBreak(c)) {
+        if (out) out[written] = c;
+        ++written;
+        continue;
+      }
+      if (c == u'\r' && i + 1 < n && s[i + 1] == u'\n') ++i;
+      if (out) out[written] = u'\r', out[written + 1] = u'\n';
+      written += 2;
     }
-    if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-    out += u"\r\n";
+  };
+  while (n - i >= 32) {
+    if (MayHoldBreak(s + i)) {
+      oneByOne(i + 32);  // may end one past, after a CR LF across the blocks
+    } else {
+      if (out) std::memcpy(out + written, s + i, 32 * sizeof(char16_t));
+      i += 32;
+      written += 32;
+    }
   }
-  return out;
+  oneByOne(n);
+  return written;
 }
 
 }  // namespace
@@ -152,8 +167,23 @@ void TextModel::SetText(std::u16string text, bool caretAtEnd) {
     DropFront();
     last_.removedText = std::move(buffer_);
   }
-  buffer_ = std::move(text);
-  front_ = 0;
+  // A multi-line text gets its room before it here, where that is one move through memory
+  // already touched (within the text's own buffer, or into the old text's when that is about
+  // as large), so that the first key at its start costs what the next ones do. Otherwise that
+  // key moves it.
+  const std::size_t n = text.size(), room = multiLine_ ? RoomBefore(n) : 0;
+  if (room + n <= text.capacity()) {
+    text.insert(0, room, u'\0');  // within its capacity: nothing is allocated
+    buffer_ = std::move(text);
+    front_ = room;
+  } else if (room + n <= buffer_.capacity() && n >= buffer_.capacity() / 4) {
+    buffer_.assign(room, u'\0');
+    buffer_.append(text);
+    front_ = room;
+  } else {
+    buffer_ = std::move(text);
+    front_ = 0;
+  }
   history_.clear();
   done_ = 0;
   mergeable_ = false;
@@ -192,14 +222,10 @@ void TextModel::Select(std::size_t anchor, std::size_t cursor) {
 
 bool TextModel::Insert(std::u16string_view text, Edit kind) {
   if (text.empty() && !HasSelection()) return false;
-  std::u16string normalized;
-  if (multiLine_ && HasAnyBreak(text)) {
-    normalized = WithCrLf(text);
-    text = normalized;
-  }
   const std::size_t from = SelectionStart(), to = SelectionEnd();
-  Apply(from, to, text, kind);
-  cursor_ = anchor_ = Snap(from + text.size(), true);
+  // Its line breaks are made CR LF as it is written into the text, not in a copy of its own.
+  Apply(from, to, text, kind, multiLine_ && CopyWithCrLf(text, nullptr) != text.size());
+  cursor_ = anchor_ = Snap(from + last_.inserted, true);
   return true;
 }
 
@@ -232,27 +258,31 @@ bool TextModel::Move(std::size_t from, std::size_t to, std::size_t at) {
   return true;
 }
 
-void TextModel::Apply(std::size_t from, std::size_t to, std::u16string_view with, Edit kind) {
+void TextModel::Apply(std::size_t from, std::size_t to, std::u16string_view with, Edit kind,
+                      bool crlf) {
   // Out of memory at any point leaves a consistent model: the text is replaced whole or not
   // at all, and an edit that cannot be recorded empties the history rather than corrupt it.
   std::u16string removed;
-  if (!(from == 0 && to == Size() && with.empty() && SwapWhole(removed))) {
+  std::size_t removedFront = 0;
+  if (!(from == 0 && to == Size() && with.empty() && SwapWhole(removed, removedFront))) {
     removed = std::u16string(View().substr(from, to - from));
-    Replace(from, to, with);
+    Replace(from, to, with, crlf);
   }
   try {
-    Record(from, std::move(removed), with.size(), kind);
+    Record(from, std::move(removed), removedFront, last_.inserted, kind);
   } catch (...) {
     history_.clear();
     done_ = 0;
     mergeable_ = false;
-    cursor_ = anchor_ = Snap(from + with.size(), true);
+    cursor_ = anchor_ = Snap(from + last_.inserted, true);
     throw;
   }
 }
 
-void TextModel::Record(std::size_t from, std::u16string removed, std::size_t inserted, Edit kind) {
-  const std::size_t to = from + removed.size();
+void TextModel::Record(std::size_t from, std::u16string removed, std::size_t removedFront,
+                       std::size_t inserted, Edit kind) {
+  const std::u16string_view removedText = std::u16string_view(removed).substr(removedFront);
+  const std::size_t to = from + removedText.size();
   history_.resize(done_);  // an edit after an undo drops what could have been redone
   if (mergeable_ && done_ > 0 && kind != Edit::Other && kind != Edit::Paste) {
     Step& last = history_.back();
@@ -266,12 +296,12 @@ void TextModel::Record(std::size_t from, std::u16string removed, std::size_t ins
     const auto isRemoval = [](Edit k) {
       return k == Edit::DeleteBackward || k == Edit::DeleteForward;
     };
-    const auto hasBreak = [](const std::u16string& s) {
+    const auto hasBreak = [](std::u16string_view s) {
       return std::any_of(s.begin(), s.end(), IsLineBreak);
     };
     const bool removal = inserted == 0 && last.insertedSize == 0 && isRemoval(kind) &&
-                         (multiLine_ ? isRemoval(last.kind) && !hasBreak(removed) &&
-                                           !hasBreak(last.saved)
+                         (multiLine_ ? isRemoval(last.kind) && !hasBreak(removedText) &&
+                                           !hasBreak(last.Saved())
                                      : last.kind == kind);
     const bool back = removal && to == last.position &&
                       (multiLine_ || kind == Edit::DeleteBackward);
@@ -280,16 +310,17 @@ void TextModel::Record(std::size_t from, std::u16string removed, std::size_t ins
     if (typing || back || forward) {
       if (typing) last.insertedSize += inserted;
       if (back) {
-        last.saved.insert(0, removed);
+        last.saved.insert(last.savedFront, removedText);
         last.position = from;
       }
-      if (forward) last.saved.append(removed);
+      if (forward) last.saved.append(removedText);
       return;
     }
   }
   Step step;
   step.position = from;
   step.saved = std::move(removed);
+  step.savedFront = removedFront;
   step.insertedSize = inserted;
   step.cursorBefore = cursor_;
   step.anchorBefore = anchor_;
@@ -303,11 +334,12 @@ bool TextModel::Undo() {
   if (!CanUndo()) return false;
   Step& step = history_[--done_];
   // saved holds the removed characters; after the swap it holds the inserted ones.
-  const std::size_t removedSize = step.saved.size();
-  if (!(step.position == 0 && step.insertedSize == Size() && SwapWhole(step.saved))) {
+  const std::size_t removedSize = step.Saved().size();
+  if (!(step.position == 0 && step.insertedSize == Size() && SwapWhole(step.saved, step.savedFront))) {
     std::u16string inserted(View().substr(step.position, step.insertedSize));
-    Replace(step.position, step.position + step.insertedSize, step.saved);
+    Replace(step.position, step.position + step.insertedSize, step.Saved());
     step.saved = std::move(inserted);
+    step.savedFront = 0;
   }
   step.insertedSize = removedSize;
   // As in Qt's boxes: a multi-line box puts the caret after what came back, a line box
@@ -326,11 +358,12 @@ bool TextModel::Undo() {
 bool TextModel::Redo() {
   if (!CanRedo()) return false;
   Step& step = history_[done_++];
-  const std::size_t insertedSize = step.saved.size();
-  if (!(step.position == 0 && step.insertedSize == Size() && SwapWhole(step.saved))) {
+  const std::size_t insertedSize = step.Saved().size();
+  if (!(step.position == 0 && step.insertedSize == Size() && SwapWhole(step.saved, step.savedFront))) {
     std::u16string removed(View().substr(step.position, step.insertedSize));
-    Replace(step.position, step.position + step.insertedSize, step.saved);
+    Replace(step.position, step.position + step.insertedSize, step.Saved());
     step.saved = std::move(removed);
+    step.savedFront = 0;
   }
   step.insertedSize = insertedSize;
   const std::size_t caret = step.redoneCaret != kAfter ? step.redoneCaret : insertedSize;
@@ -339,40 +372,50 @@ bool TextModel::Redo() {
   return true;
 }
 
-void TextModel::Replace(std::size_t from, std::size_t to, std::u16string_view with) {
-  const std::size_t n = Size(), size = n - (to - from) + with.size();
+void TextModel::Replace(std::size_t from, std::size_t to, std::u16string_view with, bool crlf) {
+  const std::size_t inserted = crlf ? CopyWithCrLf(with, nullptr) : with.size();
+  const std::size_t n = Size(), size = n - (to - from) + inserted;
   // In a multi-line text an edit nearer the start than the end moves the characters before
   // it, into the room kept before the text: typing at the start of megabytes moves nothing
-  // else. When that room runs out, it is made again with some to spare, by one move of the
-  // whole text (what the edit would have cost anyway).
+  // else. When that room runs out, or the buffer, the text moves once (what the edit would
+  // have cost anyway) with new room before it.
   const std::size_t growth = size > n ? size - n : 0;
   const bool head = multiLine_ && from + growth < n - to;
-  const bool fits = head && size <= n + front_;
-  const std::size_t slack = n / 64 + 16;
-  if (!fits) Grow(head ? size + slack : size, n);
-  const std::size_t spare = head && !fits ? size - n - front_ + slack : 0;
-  last_ = {from, to - from, with.size(), {}};
+  const std::size_t room = multiLine_ ? RoomBefore(size) : 0;
+  if (head && growth > front_) {
+    MoveText(growth + room, n);
+  } else if (!head && front_ + size > buffer_.capacity()) {
+    MoveText(room, size);
+  }
+  last_ = {from, to - from, inserted, {}};
   if (keepRemoved_) last_.removedText = std::u16string(View().substr(from, to - from));
+  const auto write = [&](char16_t* at) {
+    if (crlf) CopyWithCrLf(with, at);
+    else std::char_traits<char16_t>::copy(at, with.data(), with.size());
+  };
   if (head) {
-    if (spare > 0) {
-      buffer_.insert(0, spare, u'\0');
-      front_ += spare;
-    }
-    const std::size_t front = front_ + (to - from) - with.size();
+    const std::size_t front = front_ + (to - from) - inserted;
     char16_t* const b = buffer_.data();
     std::char_traits<char16_t>::move(b + front, b + front_, from);
-    std::char_traits<char16_t>::copy(b + front + from, with.data(), with.size());
+    write(b + front + from);
     front_ = front;
-  } else {
+  } else if (!crlf) {
     buffer_.replace(front_ + from, to - from, with);
+  } else {
+    // The characters after the edit make way (within the capacity), then it is written.
+    if (size > n) buffer_.resize(front_ + size);
+    char16_t* const b = buffer_.data();
+    std::char_traits<char16_t>::move(b + front_ + from + inserted, b + front_ + to, n - to);
+    write(b + front_ + from);
+    buffer_.resize(front_ + size);
   }
   KeepOrShrink();
   try {
-    UpdateRows(from, to - from, with.size());
+    UpdateRows(from, to - from, inserted);
   } catch (...) {
     LostRows();
     // Every caller puts the caret after what it wrote (a line box's undo never gets here).
-    cursor_ = anchor_ = Snap(from + with.size(), true);
+    cursor_ = anchor_ = Snap(from + last_.inserted, true);
     throw;
   }
 }
@@ -384,6 +427,23 @@ void TextModel::LostRows() {
   history_.clear();
   done_ = 0;
   mergeable_ = false;
+}
+
+void TextModel::MoveText(std::size_t room, std::size_t size) {
+  const std::size_t n = Size();
+  if (room + size <= buffer_.capacity()) {
+    buffer_.resize(std::max(room + n, front_ + n));  // within the capacity
+    std::char_traits<char16_t>::move(buffer_.data() + room, buffer_.data() + front_, n);
+    buffer_.resize(room + n);
+  } else {
+    // Half as much again, so typing after a large paste does not move the whole text again.
+    std::u16string moved;
+    moved.reserve(room + size + size / 2);
+    moved.assign(room, u'\0');
+    moved.append(View());
+    buffer_.swap(moved);
+  }
+  front_ = room;
 }
 
 void TextModel::DropFront() const {
@@ -538,7 +598,12 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
     if (i >= estimateAt) {
       const double laid = static_cast<double>(rows.size() - rowsBefore);
       const double rest = laid * static_cast<double>(n - i) / static_cast<double>(i - start);
-      rows.reserve(rows.size() + static_cast<std::size_t>(std::min(rest * 1.125, static_cast<double>(n - i))) + 16);
+      const std::size_t wanted =
+          rows.size() + static_cast<std::size_t>(std::min(rest * 1.125, static_cast<double>(n - i))) + 16;
+      // A text rewritten again and again (an output redone at each key) estimates a little
+      // more or less each time: an index that must grow takes an eighth more, so that the
+      // next estimates fit in it instead of each moving it into fresh memory.
+      if (wanted > rows.capacity()) rows.reserve(wanted + wanted / 8);
       estimateAt = n;
     }
     i = PlainRun(s, i, estimateAt, fast, width, row, rows);
@@ -642,13 +707,13 @@ void TextModel::ReplaceFrom(std::size_t position, std::size_t reserve,
   finish();
 }
 
-bool TextModel::SwapWhole(std::u16string& other) {
-  if (Size() > 0 && !other.empty()) return false;
-  Change change{0, Size(), other.size(), {}};
+bool TextModel::SwapWhole(std::u16string& other, std::size_t& otherFront) {
+  if (Size() > 0 && other.size() > otherFront) return false;
+  Change change{0, Size(), other.size() - otherFront, {}};
   if (keepRemoved_) change.removedText = View();  // screen readers are told what went
   last_ = std::move(change);
-  DropFront();
-  buffer_.swap(other);
+  buffer_.swap(other);  // with the room before each text
+  std::swap(front_, otherFront);
   try {
     RebuildRows();
   } catch (...) {

@@ -168,31 +168,42 @@ class TextModel {
     std::size_t position = 0;
     // The characters the step took out of the text: those it removed while it is applied,
     // those it inserted while it is undone. insertedSize counts the ones in the text.
+    // A whole text moved in keeps the room before it: saved's first savedFront characters are
+    // not part of it.
     std::u16string saved;
+    std::size_t savedFront = 0;
     std::size_t insertedSize = 0;
     std::size_t cursorBefore = 0, anchorBefore = 0;  // a line box restores them on undo
     // Where a multi-line undo or redo leaves the caret, from position, if not after what came
     // back (a move towards the start).
     std::size_t undoneCaret = kAfter, redoneCaret = kAfter;
     Edit kind = Edit::Other;
+    std::u16string_view Saved() const { return std::u16string_view(saved).substr(savedFront); }
   };
 
-  void Replace(std::size_t from, std::size_t to, std::u16string_view with);
+  // Replaces [from, to) with with, or with with's line breaks made CR LF where crlf.
+  void Replace(std::size_t from, std::size_t to, std::u16string_view with, bool crlf = false);
   // After an edit whose rows could not be laid out (out of memory): one row, and no history.
   void LostRows();
+  // Moves the text to room characters into a buffer with capacity for size characters after
+  // them: its own if that has the capacity, else a new one.
+  void MoveText(std::size_t room, std::size_t size);
   // Moves the text to the front of its buffer, dropping the room kept before it.
   void DropFront() const;
-  // When the text or other is empty, exchanges the two buffers (a whole text removed, or put
-  // back by undo or redo, moves instead of being copied) and returns true; else returns false.
-  bool SwapWhole(std::u16string& other);
+  // When the text or other (from otherFront on) is empty, exchanges the two buffers with the
+  // room before their texts (a whole text removed, or put back by undo or redo, moves instead
+  // of being copied) and returns true; else returns false.
+  bool SwapWhole(std::u16string& other, std::size_t& otherFront);
   // Room for size characters after the room before the text, the first keep of them kept (a
   // new buffer has no room before the text).
   void Grow(std::size_t size, std::size_t keep);
   // After a change: a buffer far larger than the text is kept once, given back the next time.
   void KeepOrShrink();
   void RewrapFrom(std::size_t position);
-  void Apply(std::size_t from, std::size_t to, std::u16string_view with, Edit kind);
-  void Record(std::size_t from, std::u16string removed, std::size_t inserted, Edit kind);
+  void Apply(std::size_t from, std::size_t to, std::u16string_view with, Edit kind,
+             bool crlf = false);
+  void Record(std::size_t from, std::u16string removed, std::size_t removedFront,
+              std::size_t inserted, Edit kind);
   void RebuildRows();
   void UpdateRows(std::size_t from, std::size_t removed, std::size_t inserted);
   // Appends the row starts from start (itself a row start) on, until a line begins at or

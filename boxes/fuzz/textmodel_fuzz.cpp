@@ -93,7 +93,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 2: model.Remove(a, b, TextModel::Edit::DeleteBackward); break;
       case 3: model.Undo(); break;
       case 4: model.Redo(); break;
-      case 5: model.SetText(piece, op & 0x10); start = piece; break;
+      case 5: {
+        std::u16string text = piece;
+        if (op & 0x20) text.reserve(text.size() + 24);  // with room for the room before it
+        model.SetText(std::move(text), op & 0x10);
+        start = piece;
+        break;
+      }
       case 6: width = static_cast<float>(a % kWidths); model.SetWrapWidth(width); break;
       case 7: {
         // A handler rewrites the text from a; a writer that fails part-way leaves what it

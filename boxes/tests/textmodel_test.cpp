@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <cstdlib>
 #include <new>
@@ -102,6 +103,11 @@ TEST(TextModel, TypedAndPastedLineBreaksBecomeCrLfWrittenTextStaysAsIs) {
   } rows[] = {
       {u"a\nb", u"a\r\nb"},      {u"a\rb", u"a\r\nb"},     {u"a\r\nb", u"a\r\nb"},
       {u"a\u2028b\u2029", u"a\r\nb\r\n"}, {u"\r\r\n\n", u"\r\n\r\n\r\n"},
+      // Long texts are looked at 32 characters at a time: breaks at and across the blocks' ends.
+      {std::u16string(31, u'x') + u"\r\n" + std::u16string(40, u'y') + u"\n",
+       std::u16string(31, u'x') + u"\r\n" + std::u16string(40, u'y') + u"\r\n"},
+      {std::u16string(31, u'x') + u"\r" + std::u16string(32, u'y') + u"\u2029",
+       std::u16string(31, u'x') + u"\r\n" + std::u16string(32, u'y') + u"\r\n"},
   };
   for (const Row& row : rows) {
     TextModel multi(true), single(false);
@@ -120,6 +126,35 @@ TEST(TextModel, TypedAndPastedLineBreaksBecomeCrLfWrittenTextStaysAsIs) {
     multi.Undo();
     EXPECT_EQ(multi.Cursor(), 0u);
     EXPECT_FALSE(multi.Move(0, 1, 1) || multi.Move(1, 1, 0));  // onto itself, or nothing
+  }
+}
+
+// However a text came in, the first key at its start moves the characters before it alone,
+// into room kept before the text, as the next keys do.
+TEST(TextModel, TheFirstKeyAtTheStartOfATextThatCameInMovesNothingElse) {
+  const std::u16string lines = [] {
+    std::u16string t;
+    while (t.size() < 100000) t += u"0123456789ABCDEFGHIJ\r\n";
+    return t;
+  }();
+  std::u16string spare = lines;
+  spare.reserve(2 * lines.size());
+  const std::function<void(TextModel&)> ways[] = {
+      [&](TextModel& m) { m.Insert(lines, TextModel::Edit::Paste); },
+      [&](TextModel& m) { m.Insert(u"\n" + lines, TextModel::Edit::Paste); },  // made CR LF
+      [&](TextModel& m) { m.SetText(std::move(spare), false); },  // room in the text's own buffer
+      [&](TextModel& m) { m.Insert(lines, TextModel::Edit::Paste), m.SetText(lines, false); },  // the old text's
+      [&](TextModel& m) { m.Insert(lines, TextModel::Edit::Paste), m.Remove(0, m.Size(), TextModel::Edit::Other), m.Undo(); },
+  };
+  for (std::size_t way = 0; way < std::size(ways); ++way) {
+    TextModel model(true);
+    ways[way](model);
+    const std::u16string text(model.View());
+    const char16_t* const start = model.View().data();
+    model.SetCursor(0, false);
+    ASSERT_TRUE(model.Insert(u"Q", TextModel::Edit::Typing));
+    EXPECT_EQ(model.View().data(), start - 1) << "way " << way;
+    EXPECT_EQ(model.View(), u"Q" + text) << "way " << way;
   }
 }
 

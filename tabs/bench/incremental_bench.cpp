@@ -160,22 +160,33 @@ double FirstTouch(std::size_t bytes) {
   return seconds;
 }
 
+// The best and the worst of a number of runs.
+struct Spread {
+  double best = 1e9, worst = 0;
+  void Add(double seconds) {
+    best = std::min(best, seconds);
+    worst = std::max(worst, seconds);
+  }
+};
+
 struct Figure {
-  double ours = 1e9, whole = 1e9, floor = 1e9;
+  Spread ours, whole;
+  double floor = 1e9;
   void Add(double o, double w, double f) {
-    ours = std::min(ours, o);
-    whole = std::min(whole, w);
+    ours.Add(o);
+    whole.Add(w);
     floor = std::min(floor, f);
   }
 };
 
 void Header(const char* floor) {
-  std::printf("\n%-52s %10s %10s %10s  (floor: %s)\n", "", "ours ms", "whole ms", "floor ms", floor);
+  std::printf("\n%-52s %10s %8s %10s %8s %10s  (floor: %s)\n", "", "ours ms", "worst", "whole ms",
+              "worst", "floor ms", floor);
 }
 
 void Print(const std::string& what, const Figure& f) {
-  std::printf("%-52s %10.2f %10.2f %10.2f\n", what.c_str(), f.ours * 1e3, f.whole * 1e3,
-              f.floor * 1e3);
+  std::printf("%-52s %10.2f %8.2f %10.2f %8.2f %10.2f\n", what.c_str(), f.ours.best * 1e3,
+              f.ours.worst * 1e3, f.whole.best * 1e3, f.whole.worst * 1e3, f.floor * 1e3);
   std::fflush(stdout);
 }
 
@@ -195,33 +206,58 @@ std::u16string Result(const Case& c, const std::u16string& input) {
   return c.input[6] == 'e' ? Codec().Encode64(input) : Decoded(input);
 }
 
-// One key typed into a text of `size` in both windows, at its end or its start; each run types
-// one more. The floor is a pass over both texts' bytes.
-Figure Keys(int runs, const Case& c, std::size_t size, bool atStart, char key) {
-  std::u16string text = c.text(size);
+// Keys typed into a text of `size` in both windows, at its end or its start, as a person types
+// them: the text pasted (Ctrl+V into the emptied box), the caret placed, then a first key and
+// four more; and the first key after the text was set by a handler (SetText). The first key is
+// the one that counts. The floor is a pass over both texts' bytes.
+struct Keys {
+  Figure pasted, set, later;
+};
+
+Keys TypeKeys(int runs, const Case& c, std::size_t size, bool atStart, char key) {
+  const std::u16string original = c.text(size);
+  QGuiApplication::clipboard()->setText(QString::fromStdU16String(original));
   Window ours(c.input, c.output, false), whole(c.input, c.output, true);
-  for (Window* w : {&ours, &whole}) {
-    w->in->SetText(text);
-    const int at = atStart ? 0 : static_cast<int>(text.size());
-    w->in->Select(at, at);
-  }
-  Figure f;
+  Keys k;
   for (int r = 0; r < runs; ++r) {
-    text.insert(atStart ? 0 : text.size(), 1, static_cast<char16_t>(key));
-    const std::u16string expected = Result(c, text);
-    const double o = ours.Seconds([&] { ours.Type(key); });
-    ours.Check(expected, "ours");
-    const double w = whole.Seconds([&] { whole.Type(key); });
-    whole.Check(expected, "whole-text path");
-    f.Add(o, w, TouchOnce(2 * (text.size() + (c.output ? expected.size() : 0))));
+    for (const bool paste : {true, false}) {
+      std::u16string text = original;
+      for (Window* w : {&ours, &whole}) {
+        if (paste) {
+          w->in->clear();
+          w->Key(Qt::Key_V, Qt::ControlModifier);
+        } else {
+          w->in->SetText(original);
+        }
+        const int at = atStart ? 0 : static_cast<int>(text.size());
+        w->in->Select(at, at);
+      }
+      for (int i = 0; i < (paste ? 5 : 1); ++i) {
+        text.insert(atStart ? 0 : text.size(), 1, static_cast<char16_t>(key));
+        const std::u16string expected = Result(c, text);
+        const double o = ours.Seconds([&] { ours.Type(key); });
+        ours.Check(expected, "ours");
+        const double w = whole.Seconds([&] { whole.Type(key); });
+        whole.Check(expected, "whole-text path");
+        Figure& f = i > 0 ? k.later : paste ? k.pasted : k.set;
+        f.Add(o, w, TouchOnce(2 * (text.size() + (c.output ? expected.size() : 0))));
+      }
+    }
   }
-  return f;
+  return k;
+}
+
+void PrintKeys(const std::string& what, const Keys& k) {
+  Print(what + ", first after a paste", k.pasted);
+  Print("  first after SetText", k.set);
+  Print("  the four after it", k.later);
 }
 
 void KeySection(int runs) {
   Header("one pass over the input's and output's bytes");
   for (const Case* c : {&kEncode, &kDecode, &kHash}) {
-    Print("key at end of 64 MiB, " + std::string(c->what) + " input", Keys(runs, *c, 64 * kMiB, false, 'Q'));
+    PrintKeys("key at end of 64 MiB, " + std::string(c->what) + " input",
+              TypeKeys(runs, *c, 64 * kMiB, false, 'Q'));
   }
 }
 
@@ -232,21 +268,27 @@ void KeySection(int runs) {
 void StartSection(int runs) {
   Header("one pass over the texts / the new output written once");
   for (std::size_t size : {8 * kMiB, 64 * kMiB}) {
-    const Figure keys = Keys(runs, kDecode, size, true, 'Q');
+    const Keys keys = TypeKeys(runs, kDecode, size, true, 'Q');
     Window box(kDecode.input, kDecode.output, false);
     std::u16string text = kDecode.text(size);
     box.in->SetText(text);
     text.insert(0, 1, u'Q');
     double write = 1e9, set = 1e9;
     for (int r = 0; r < runs; ++r) {
+      // Into an emptied box and without spare capacity: the text moved in, nothing else done.
+      box.out->clear();
       std::u16string output = Decoded(text);
+      output.shrink_to_fit();
       write = std::min(write, TouchOnce(2 * output.size()));
       set = std::min(set, box.Seconds([&] { box.out->SetText(std::move(output)); }));
     }
-    Print("key at start of " + SizeName(size) + " 76-column Base64, decoding", keys);
-    std::printf("%-52s %10s %10s %10.2f  ours = %.2f x this (its characters %.2f, set into the box %.2f)\n",
-                "  the new output written once (ours = x)", "", "", (write + set) * 1e3,
-                keys.ours / (write + set), write * 1e3, set * 1e3);
+    PrintKeys("key at start of " + SizeName(size) + " 76-column Base64", keys);
+    const double once = write + set;
+    std::printf("%-52s %10s %8s %10s %8s %10.2f  (its characters %.2f, set into the box %.2f)\n",
+                "  the new output written once", "", "", "", "", once * 1e3, write * 1e3, set * 1e3);
+    std::printf("%-52s %10.2f %8.2f  first after a paste; the four after it %.2f to %.2f\n",
+                "  ours = x that", keys.pasted.ours.best / once, keys.pasted.ours.worst / once,
+                keys.later.ours.best / once, keys.later.ours.worst / once);
   }
 }
 
@@ -284,25 +326,25 @@ int PasteChild(const Case& c, std::size_t size, bool whole) {
 }
 
 struct Paste {
-  double seconds = 1e9, peakMB = 1e9;
+  Spread seconds, peakMB;
 };
 
 Paste PasteRun(int runs, const char* name, std::size_t size, bool whole) {
-  Paste best;
+  Paste all;
   for (int r = 0; r < runs; ++r) {
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("paste-child"), QString::fromLatin1(name),
                  QString::number(size), whole ? QStringLiteral("whole") : QStringLiteral("ours")});
-    Paste p;
+    double seconds = 0, peakMB = 0;
     if (!child.waitForFinished(-1) || child.exitCode() != 0 ||
-        std::sscanf(child.readAllStandardOutput().constData(), "%lf %lf", &p.seconds, &p.peakMB) != 2) {
+        std::sscanf(child.readAllStandardOutput().constData(), "%lf %lf", &seconds, &peakMB) != 2) {
       Fail("did not report", "paste");
     }
-    best.seconds = std::min(best.seconds, p.seconds);
-    best.peakMB = std::min(best.peakMB, p.peakMB);
+    all.seconds.Add(seconds);
+    all.peakMB.Add(peakMB);
   }
-  return best;
+  return all;
 }
 
 void PasteSection(int runs) {
@@ -324,12 +366,14 @@ void PasteSection(int runs) {
   const Paste ours = PasteRun(runs, "encoding", size, false);
   const Paste whole = PasteRun(runs, "encoding", size, true);
   Header("first touch of both texts' memory + the codec's own time");
-  Print("paste 64 MiB into the encoding input",
-        {ours.seconds, whole.seconds, touch + codec});
-  std::printf("%-52s %10.2f %10.2f %10.2f  (first touch %.1f ms, codec %.1f ms)\n", "  = x floor",
-              ours.seconds / (touch + codec), whole.seconds / (touch + codec), 1.0, touch * 1e3, codec * 1e3);
-  std::printf("%-52s %10.0f %10.0f %10.0f  (the two texts' bytes)\n", "  peak resident MB added by the paste",
-              ours.peakMB, whole.peakMB, textsMB);
+  const double floor = touch + codec;
+  Print("paste 64 MiB into the encoding input", {ours.seconds, whole.seconds, floor});
+  std::printf("%-52s %10.2f %8.2f %10.2f %8.2f %10.2f  (first touch %.1f ms, codec %.1f ms)\n",
+              "  = x floor", ours.seconds.best / floor, ours.seconds.worst / floor,
+              whole.seconds.best / floor, whole.seconds.worst / floor, 1.0, touch * 1e3, codec * 1e3);
+  std::printf("%-52s %10.0f %8.0f %10.0f %8.0f %10.0f  (the two texts' bytes)\n",
+              "  peak resident MB added by the paste", ours.peakMB.best, ours.peakMB.worst,
+              whole.peakMB.best, whole.peakMB.worst, textsMB);
 }
 
 // Select all + Delete, then Ctrl+Z, in a 64 MiB input. The floor: copying the text into fresh
@@ -384,8 +428,8 @@ void SizesSection(int runs) {
         paste.Add(seconds[0], seconds[1], FirstTouch(2 * (text.size() + (c->output ? expected.size() : 0))));
       }
       Print("paste " + SizeName(size) + " into the " + c->what + " input", paste);
-      Print("  key at its end", Keys(runs, *c, size, false, 'Q'));
-      Print("  key at its start", Keys(runs, *c, size, true, 'Q'));
+      PrintKeys("  key at its end", TypeKeys(runs, *c, size, false, 'Q'));
+      PrintKeys("  key at its start", TypeKeys(runs, *c, size, true, 'Q'));
     }
   }
 }
@@ -443,7 +487,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s [runs] [key|start|paste|delete|sizes|typing]\n", argv[0]);
     return 2;
   }
-  std::printf("best of %d runs; ms from the user's action until the window has painted; load average %s\n",
+  std::printf("best and worst of %d runs; ms from the user's action until the window has painted; load average %s\n",
               runs, LoadAverage().c_str());
   std::printf("whole: the same window with the whole-text handlers (whole input encoded or decoded, whole output set)\n");
   for (const auto& s : sections) {
