@@ -22,6 +22,7 @@
 #include <cmath>
 #include <limits>
 
+#include "boxtextdata.h"
 #include "textboxaccessible.h"
 
 namespace calvexa {
@@ -97,7 +98,7 @@ TextBoxBase::TextBoxBase(bool isMultiLine, QWidget* parent)
   Remeasure();
 }
 
-TextBoxBase::~TextBoxBase() = default;
+TextBoxBase::~TextBoxBase() { DetachSelection(); }
 
 // ---- Text and edits ----
 
@@ -127,6 +128,7 @@ void TextBoxBase::Edited(Change change) {
   // Nothing may leave an event handler: out of memory, the box shows what the model holds.
   bool changed = true;
   try {
+    DetachSelection();
     changed = change();
   } catch (...) {
     DropHeldRanges();  // the last change the model tells of may not be this one
@@ -274,7 +276,14 @@ void TextBoxBase::redo() {
 }
 
 void TextBoxBase::copy() const {
-  if (model.HasSelection()) QGuiApplication::clipboard()->setText(ClipboardText());
+  if (!model.HasSelection()) return;
+  // Converted once, straight into what other programs read; the primary selection offering the
+  // same characters takes the same bytes.
+  const QByteArray utf8 = ClipboardUtf8(model.SelectedText(), multiLine);
+  if (offeredSelection && offeredSelection->Reads(model, model.SelectionStart(), model.SelectionEnd())) {
+    offeredSelection->Converted(utf8);
+  }
+  QGuiApplication::clipboard()->setMimeData(new BoxTextData(utf8));
 }
 
 void TextBoxBase::cut() {
@@ -313,9 +322,17 @@ QString TextBoxBase::ClipboardText() const {
 
 void TextBoxBase::PublishSelection() const {
   QClipboard* clipboard = QGuiApplication::clipboard();
-  if (model.HasSelection() && clipboard->supportsSelection()) {
-    clipboard->setText(ClipboardText(), QClipboard::Selection);
-  }
+  if (!model.HasSelection() || !clipboard->supportsSelection()) return;
+  const std::size_t from = model.SelectionStart(), to = model.SelectionEnd();
+  if (offeredSelection && offeredSelection->Reads(model, from, to)) return;  // offered already
+  auto* data = new BoxTextData(model, from, to, multiLine);
+  clipboard->setMimeData(data, QClipboard::Selection);
+  offeredSelection = data;
+}
+
+void TextBoxBase::DetachSelection() {
+  if (offeredSelection) offeredSelection->Detach();
+  offeredSelection = nullptr;
 }
 
 void TextBoxBase::InsertFromMimeData(const QMimeData* data) {

@@ -13,6 +13,7 @@
 #include <QBasicTimer>
 #include <QElapsedTimer>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QTextLayout>
 #include <memory>
@@ -24,6 +25,9 @@
 
 class QMenu;
 class QMimeData;
+namespace calvexa {
+class BoxTextData;
+}
 
 namespace calvexa {
 
@@ -132,6 +136,9 @@ class TextBoxBase : public QAbstractScrollArea {
   void TellInputMethod();
   QString ClipboardText() const;
   void PublishSelection() const;
+  // What the primary selection offers of this box's text is read from it when asked for; before
+  // the text changes, it is converted.
+  void DetachSelection();
   void InsertFromMimeData(const QMimeData* data);
   void StartDrag();
   // A handler rewrote the text (or an edit failed): what a double-click or a drag holds goes,
@@ -206,6 +213,7 @@ class TextBoxBase : public QAbstractScrollArea {
   MouseSelection mouseUnit;
   QBasicTimer autoScroll;  // while the pointer is held outside a multi-line box
   QBasicTimer blink;
+  mutable QPointer<BoxTextData> offeredSelection;
   bool caretOn = true;
   double pageCaretY = 0;  // the caret's height in view that PgUp and PgDn keep
   bool pageCaretYValid = false;

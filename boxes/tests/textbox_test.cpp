@@ -19,6 +19,7 @@
 #include <random>
 #include <unistd.h>
 
+#include "boxtextdata.h"
 #include "textbox.h"
 
 namespace calvexa {
@@ -633,6 +634,26 @@ TEST(TextBoxes, InputMethodsScreenReadersMenuDropsAndOddTexts) {
   Key(&box, Qt::Key_Down);
   box.grab();
   EXPECT_GE(box.CursorPosition(), 10);
+}
+
+// What the clipboard hands other programs: Qt's text boxes' copy (every line break one LF) as
+// UTF-8, the same bytes QString gives, also where a line break or a surrogate pair straddles
+// the pieces the conversion goes through and where a half stands alone.
+TEST(TextBoxes, CopiedTextReachesOtherProgramsAsQtEncodesIt) {
+  const std::u16string edge(16383, u'x');
+  const std::u16string texts[] = {
+      u"a\r\nb\rc\nd\u20AC\u00FF\0e",   edge + u"\r\n" + edge,  edge + u"\U0001F600" + edge,
+      edge + u"\xD83D" + u"z\xDE00", std::u16string(70000, u'\x9D') + u"\r",
+  };
+  for (const std::u16string& text : texts) {
+    QString expected;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+      expected += text[i] == u'\r' ? QChar(u'\n') : QChar(text[i]);
+    }
+    EXPECT_EQ(ClipboardUtf8(text, true), expected.toUtf8());
+    EXPECT_EQ(ClipboardUtf8(text, false), QString::fromStdU16String(text).toUtf8());
+  }
 }
 
 }  // namespace
