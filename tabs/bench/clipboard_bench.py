@@ -20,7 +20,7 @@ import tempfile
 import time
 
 RUNS = 2
-IDLE = 0.3  # no CPU time for this long: the program is idle (Qt's INCR reads sleep 50 ms at a time)
+IDLE = 1.0  # no CPU time for this long: the program is idle (Qt's INCR reads wait for each increment)
 READ_TIMEOUT = 20
 
 
@@ -178,6 +178,9 @@ def run(program, mib, work):
             rows["copy"].append(window.idle(window.keys("ctrl+a", "ctrl+c")))
             seconds = read_clipboard(got)
             rows["read"].append(seconds if seconds is not None and digest(got) == want else None)
+            if rows["read"][-1] is None:
+                rows.setdefault("read failures", []).append(
+                    "no answer in %d s" % READ_TIMEOUT if seconds is None else "%d bytes, not the text" % os.path.getsize(got))
         finally:
             if clip.poll() is None:
                 clip.terminate()
@@ -212,6 +215,8 @@ def main():
             print("| Ctrl+V until idle | %s | %s |" % (shown(rows["paste"]), shown(rows["paste floor"])))
             print("| Ctrl+A, Ctrl+C of the output until idle | %s | nothing to move yet |" % shown(rows["copy"]))
             print("| another program reading that clipboard | %s | %s |" % (shown(rows["read"]), shown(rows["read floor"])))
+            if rows.get("read failures"):
+                print("  read failures:", "; ".join(rows["read failures"]))
             print("| the same, asking while the window copies, xclip still owning the clipboard | %s (got: %s) | |"
                   % (shown(rows["early read"]), ", ".join(rows.get("early text", []))))
             sys.stdout.flush()
