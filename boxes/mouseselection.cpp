@@ -1,5 +1,7 @@
 #include "mouseselection.h"
 
+#include <array>
+#include <cstdint>
 #include <string_view>
 
 namespace calvexa {
@@ -22,28 +24,82 @@ bool IsWordSeparator(char16_t c) {
                          std::u16string_view::npos;
 }
 
-std::pair<std::size_t, std::size_t> DoubleClickWord(
-    const TextModel& model, std::size_t lineStart, std::size_t lineEnd, std::size_t position,
-    const std::function<std::size_t(std::size_t)>& previousWordStart) {
-  const std::u16string_view text = model.View();
-  // The start: nothing before the line's start; at the line's end after a space or a
-  // separator the caret stays; else the word boundary before the next character.
-  std::size_t start = position;
-  if (position > lineStart) {
-    const bool stays = position >= lineEnd &&
-                       (IsSpace(text[position - 1]) || IsWordSeparator(text[position - 1]));
-    if (!stays) start = std::max(lineStart, previousWordStart(position < lineEnd ? model.NextChar(position) : position));
+namespace {
+
+enum class Kind : std::uint8_t { Word, Space, Separator, LineEnd };
+
+// What each ASCII character is to word moves, in a multi-line box and in a line box (which
+// shows control characters as spaces): a table, since words are scanned a character at a time.
+struct AsciiKinds {
+  std::array<Kind, 0x80> multi{}, line{};
+};
+const AsciiKinds& Ascii() {
+  static const AsciiKinds kinds = [] {
+    AsciiKinds k;
+    for (char16_t c = 0; c < 0x80; ++c) {
+      k.multi[c] = IsSpace(c) ? Kind::Space : IsLineBreak(c) ? Kind::LineEnd
+                   : IsWordSeparator(c) ? Kind::Separator : Kind::Word;
+      k.line[c] = c < 0x20 ? Kind::Space : k.multi[c];
+    }
+    return k;
+  }();
+  return kinds;
+}
+
+// The kinds of one box's characters.
+class Kinds {
+ public:
+  explicit Kinds(bool lineBox) : ascii((lineBox ? Ascii().line : Ascii().multi).data()), lineBox(lineBox) {}
+  Kind operator()(char16_t c) const {
+    if (c < 0x80) return ascii[c];
+    return IsSpace(c) || (lineBox && c == 0xFFFC) ? Kind::Space : Kind::Word;
   }
-  // The end: a run of separators, or a run of anything but spaces and separators.
-  std::size_t end = start;
-  if (end < lineEnd) {
-    if (IsWordSeparator(text[end])) {
-      while (end < lineEnd && IsWordSeparator(text[end])) ++end;
-    } else {
-      while (end < lineEnd && !IsSpace(text[end]) && !IsWordSeparator(text[end])) ++end;
+
+ private:
+  const Kind* ascii;
+  bool lineBox;
+};
+
+// Past the run of word characters, or of separators, that starts at p.
+std::size_t RunEnd(std::u16string_view text, std::size_t p, const Kinds& kind) {
+  const Kind run = p < text.size() ? kind(text[p]) : Kind::LineEnd;
+  if (run == Kind::Separator || run == Kind::Word) {
+    while (p < text.size() && kind(text[p]) == run) ++p;
+  }
+  return p;
+}
+
+}  // namespace
+
+std::size_t WordStop(std::u16string_view text, std::size_t position, bool forward, bool lineBox) {
+  const Kinds kind(lineBox);
+  std::size_t p = std::min(position, text.size());
+  if (forward) {
+    p = RunEnd(text, p, kind);
+    while (p < text.size() && kind(text[p]) == Kind::Space) ++p;
+  } else {
+    while (p > 0 && kind(text[p - 1]) == Kind::Space) --p;
+    const Kind run = p > 0 ? kind(text[p - 1]) : Kind::LineEnd;
+    if (run == Kind::Separator || run == Kind::Word) {
+      while (p > 0 && kind(text[p - 1]) == run) --p;
     }
   }
-  return {start, end};
+  return p;
+}
+
+std::pair<std::size_t, std::size_t> DoubleClickWord(const TextModel& model, std::size_t position) {
+  const std::u16string_view text = model.View();
+  const Kinds kind(false);
+  // The start: nothing before the line's start; at the line's end after a space or a
+  // separator the caret stays; else the word boundary before the next character.
+  const bool atLineEnd = position >= text.size() || IsLineBreak(text[position]);
+  std::size_t start = position;
+  if (position > 0 && !IsLineBreak(text[position - 1])) {
+    const bool stays = atLineEnd && kind(text[position - 1]) != Kind::Word;
+    if (!stays) start = model.Snap(WordStop(text, atLineEnd ? position : model.NextChar(position), false, false), false);
+  }
+  // The end: past its run of separators, or of anything but spaces, separators and line breaks.
+  return {start, RunEnd(text, start, kind)};
 }
 
 void MouseSelection::Set(Unit unit, std::size_t start, std::size_t end) {

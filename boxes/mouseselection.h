@@ -5,9 +5,9 @@
 // click by whole lines (each with its line break), and a plain click goes back to characters.
 
 #include <cstddef>
-#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "textmodel.h"
@@ -17,14 +17,20 @@ namespace calvexa {
 // The punctuation that separates words for double-clicks and word extension (not spaces).
 bool IsWordSeparator(char16_t c);
 
-// The word a double-click at position selects, within the line [lineStart, lineEnd) (line
+// Where a word move from position stops, as a text layout moves by words over the line that
+// holds position: forward over a run of separators, or else over a run of anything but spaces
+// and separators, then over the spaces after it; backward over the spaces before position, then
+// over the run before them. A line break ends a multi-line box's line; a line box has one line
+// and shows its control characters as spaces. The time is linear in the distance moved, so a
+// word of any length is whole.
+std::size_t WordStop(std::u16string_view text, std::size_t position, bool forward, bool lineBox);
+
+// The word a double-click at position selects in a multi-line text, within its line (line
 // breaks excluded): from the start of the word that holds position to the end of its run of
 // word characters, or of its run of separators when it starts with one. Right of a line that
 // ends in a space or a separator, and at a line's end in general, it is empty at position.
-// previousWordStart(p) is the text layout's word boundary before p on the same line.
-std::pair<std::size_t, std::size_t> DoubleClickWord(
-    const TextModel& model, std::size_t lineStart, std::size_t lineEnd, std::size_t position,
-    const std::function<std::size_t(std::size_t)>& previousWordStart);
+// The time is linear in the word's length, whatever the line's.
+std::pair<std::size_t, std::size_t> DoubleClickWord(const TextModel& model, std::size_t position);
 
 class MouseSelection {
  public:

@@ -35,7 +35,7 @@ constexpr int kLineHorizontalMargin = 2;
 constexpr int kLineVerticalMargin = 1;
 // Tab stops of the shown text; wrapping counts a tab as this wide, so rows never overflow.
 constexpr double kTabStop = 80;
-// How far around the caret the text is shaped to find the next character or word boundary.
+// How far around the caret the text is shaped to find the next character boundary.
 constexpr std::size_t kBoundaryWindow = 256;
 // Texts from this size on are worth handing their memory back when a box is emptied.
 constexpr std::size_t kLargeText = std::size_t{1} << 20;
@@ -960,6 +960,7 @@ std::size_t TextBoxBase::Boundary(std::size_t position, bool forward, bool words
     if (forward && position < text.size() && IsLineBreak(text[position])) return model.NextChar(position);
     if (!forward && position > 0 && IsLineBreak(text[position - 1])) return model.PreviousChar(position);
   }
+  if (words) return model.Snap(WordStop(text, position, forward, !multiLine), forward);
   // Shape only the neighbourhood of the caret, up to the line's ends.
   std::size_t from = position > kBoundaryWindow ? position - kBoundaryWindow : 0;
   std::size_t to = std::min(text.size(), position + kBoundaryWindow);
@@ -984,8 +985,8 @@ std::size_t TextBoxBase::Boundary(std::size_t position, bool forward, bool words
   layout.beginLayout();
   layout.endLayout();
   const int at = static_cast<int>(position - from);
-  const QTextLayout::CursorMode mode = words ? QTextLayout::SkipWords : QTextLayout::SkipCharacters;
-  const int next = forward ? layout.nextCursorPosition(at, mode) : layout.previousCursorPosition(at, mode);
+  const int next = forward ? layout.nextCursorPosition(at, QTextLayout::SkipCharacters)
+                           : layout.previousCursorPosition(at, QTextLayout::SkipCharacters);
   return model.Snap(from + static_cast<std::size_t>(std::max(0, next)), forward);
 }
 
@@ -1001,11 +1002,7 @@ std::pair<std::size_t, std::size_t> TextBoxBase::WordAt(std::size_t position) co
   }
   // As a text edit does: within the line, from the word boundary before the character at
   // position to the end of its run of word characters or separators.
-  std::size_t lineStart = position, lineEnd = position;
-  while (lineStart > 0 && !IsLineBreak(text[lineStart - 1])) --lineStart;
-  while (lineEnd < text.size() && !IsLineBreak(text[lineEnd])) ++lineEnd;
-  return DoubleClickWord(model, lineStart, lineEnd, position,
-                         [this](std::size_t p) { return Boundary(p, false, true); });
+  return DoubleClickWord(model, position);
 }
 
 // ---- Mouse, menu, focus ----

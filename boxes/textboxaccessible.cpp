@@ -12,18 +12,12 @@
 namespace calvexa {
 namespace {
 
-// The punctuation a text cursor's word moves stop at, as the boxes' own word moves do.
-bool IsWordSeparator(char16_t c) {
-  return c < 0x80 && std::u16string_view(u".,?!@#$:;-<>[](){}=/+%&^*'\"`~|\\").find(c) !=
-                         std::u16string_view::npos;
-}
-
 // What a screen reader reads around an offset: the character, word, sentence, line or paragraph
 // there, before it or after it, answered as Qt's box of the same kind answers (a multi-line box
 // as QPlainTextEdit, a line box as QLineEdit). Qt's boxes shape the whole text or paragraph for
 // every question; these look at most kReach characters either way, so a question costs the
-// same in a box of megabytes. Only a paragraph, a line box's line and the whole text are
-// answered whole, as they are what was asked for.
+// same in a box of megabytes. A word, a paragraph, a line box's line and the whole text are
+// answered whole, in time linear in their length, as they are what was asked for.
 class Reader {
  public:
   using Type = QAccessible::TextBoundaryType;
@@ -41,8 +35,11 @@ class Reader {
   }
 
  private:
-  // A word or sentence longer than this is cut this far from the offset.
+  // A sentence longer than this is cut this far from the offset; a line box's word is first
+  // looked for this far.
   static constexpr std::size_t kReach = 4096;
+  // How far from where a window cuts the text the boundaries found there are the whole text's.
+  static constexpr std::size_t kClear = 64;
   static constexpr std::size_t kWhole = std::numeric_limits<std::size_t>::max();
 
   static Span Make(std::size_t start, std::size_t end) {
@@ -97,22 +94,8 @@ class Reader {
         return Make(p, from + static_cast<std::size_t>(graphemes.toNextBoundary()));
       }
       case QAccessible::WordBoundary: {
-        // From the start of the word at p to its end, moving as the text cursor does: words
-        // are runs of characters that are neither spaces nor separators, and a run of
-        // separators is a word of its own.
-        const std::size_t from = ParagraphStart(p, kReach), to = ParagraphEnd(p, kReach);
-        std::size_t start = p;
-        if (p > from && !(p == to && (QChar::isSpace(text[p - 1]) || IsWordSeparator(text[p - 1])))) {
-          QTextLayout layout(Window(from, to));
-          const int after = static_cast<int>((p < to ? p + 1 : p) - from);
-          start = from + static_cast<std::size_t>(layout.previousCursorPosition(after, QTextLayout::SkipWords));
-        }
-        std::size_t end = start;
-        if (end < to && IsWordSeparator(text[end])) {
-          while (end < to && IsWordSeparator(text[end])) ++end;
-        } else {
-          while (end < to && !QChar::isSpace(text[end]) && !IsWordSeparator(text[end])) ++end;
-        }
+        // The word a double-click selects: the text cursor's start and end of the word at p.
+        const auto [start, end] = DoubleClickWord(model, p);
         return Make(start, end);
       }
       case QAccessible::SentenceBoundary: {
@@ -190,9 +173,22 @@ class Reader {
   // end an item: a word and the spaces and punctuation before the next word are two runs.
   // QLineEdit never answers for a word or sentence that ends at the text's end, nor for a run
   // that starts at the text's start before any item; these answer what it looks for there.
+  // A word is answered whole: its reach doubles until the boundaries it looked at lie clear of
+  // where the window cuts the text, so a word costs time linear in its length.
   Span Items(Side side, std::size_t p, QTextBoundaryFinder::BoundaryType type) const {
-    const std::size_t from = model.Snap(p > kReach ? p - kReach : 0, true);
-    const std::size_t to = model.Snap(size - p > kReach ? p + kReach : size, false);
+    for (std::size_t reach = kReach;; reach *= 2) {
+      const std::size_t from = model.Snap(p > reach ? p - reach : 0, true);
+      const std::size_t to = model.Snap(size - p > reach ? p + reach : size, false);
+      std::size_t low = 0, high = 0;
+      const Span span = ItemsWithin(side, p, type, from, to, low, high);
+      const bool cut = (from > 0 && low < from + kClear) || (to < size && high + kClear > to);
+      if (!cut || type != QTextBoundaryFinder::Word) return span;
+    }
+  }
+
+  // The same within [from, to); [low, high] is what the answer looked at.
+  Span ItemsWithin(Side side, std::size_t p, QTextBoundaryFinder::BoundaryType type, std::size_t from,
+                   std::size_t to, std::size_t& low, std::size_t& high) const {
     QTextBoundaryFinder finder(type, Window(from, to));
     const auto n = static_cast<qsizetype>(to - from);
     const auto marked = [&] {
@@ -216,7 +212,8 @@ class Reader {
       return finder.position() < 0 ? n : finder.position();
     };
     const auto at = static_cast<qsizetype>(p - from);
-    qsizetype start = 0, end = 0;
+    qsizetype start = at, end = at;
+    bool none = false;
     switch (side) {
       case Side::At:
         finder.setPosition(at);
@@ -230,15 +227,18 @@ class Reader {
         break;
       case Side::Before:
         end = back(at, true);
-        if (end == 0) return {};
-        start = back(end, false);
+        none = end == 0;
+        start = none ? 0 : back(end, false);
         break;
       case Side::After:
         start = ahead(at);
-        if (start >= n) return {};
-        end = ahead(start);
+        none = start >= n;
+        end = none ? n : ahead(start);
         break;
     }
+    low = from + static_cast<std::size_t>(std::min(start, at));
+    high = from + static_cast<std::size_t>(std::max(end, at));
+    if (none) return {};
     return Make(from + static_cast<std::size_t>(start), from + static_cast<std::size_t>(end));
   }
 

@@ -420,6 +420,46 @@ QRect CaretForInputMethod(QWidget* box) {
   return box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
 }
 
+// A word is whole at any length: to Ctrl+Right and Ctrl+Left, a double-click and a screen
+// reader, in both kinds of box, as in Qt's.
+TEST(TextBoxes, LongWordsAreWholeAsInQtsBoxes) {
+  const QString text = QStringLiteral("Hello ") + QStringLiteral("a\u00E99Z").repeated(1250) + QStringLiteral(" end.");
+  const int wordEnd = static_cast<int>(text.size()) - 5;
+  for (const bool multi : {true, false}) {
+    Pair pair(multi);
+    pair.ours->SetText(text.toStdU16String());
+    if (multi) pair.qtMulti->setPlainText(text);
+    else pair.qtLine->setText(text);
+    const auto caretAt = [&](int p) {
+      pair.ours->Select(p, p);
+      if (multi) {
+        QTextCursor cursor = pair.qtMulti->textCursor();
+        cursor.setPosition(p);
+        pair.qtMulti->setTextCursor(cursor);
+      } else {
+        pair.qtLine->setCursorPosition(p);
+      }
+      QCoreApplication::processEvents();
+    };
+    for (const auto& [from, key] : {std::pair{6, Qt::Key_Right}, {wordEnd, Qt::Key_Left}}) {
+      caretAt(from);
+      Key(pair.Qt(), key, kCtrl);
+      Key(pair.ours, key, kCtrl);
+      EXPECT_EQ(pair.QtState(), pair.OurState()) << (multi ? "multi-line" : "line") << " from " << from;
+    }
+    caretAt(wordEnd - 40);
+    QTest::mouseDClick(pair.QtViewport(), Qt::LeftButton, Qt::NoModifier, pair.QtPoint(wordEnd - 40));
+    QTest::mouseDClick(pair.ours->viewport(), Qt::LeftButton, Qt::NoModifier, pair.OurPoint(wordEnd - 40));
+    EXPECT_EQ(pair.QtState(), pair.OurState()) << (multi ? "multi-line" : "line") << " double-click";
+    auto* ours = QAccessible::queryAccessibleInterface(pair.ours)->textInterface();
+    auto* qt = QAccessible::queryAccessibleInterface(pair.Qt())->textInterface();
+    for (const int offset : {6, 2506, wordEnd - 1}) {
+      EXPECT_EQ(Ask(qt, 0, offset, QAccessible::WordBoundary), Ask(ours, 0, offset, QAccessible::WordBoundary))
+          << (multi ? "multi-line" : "line") << " word at " << offset;
+    }
+  }
+}
+
 // An input method composes, replaces characters around the caret, moves its cursor and
 // selects; after each event Qt's box and ours must hold the same and answer its questions alike.
 TEST(TextBoxes, InputMethodsComposeAndAskAsInQtsBoxes) {

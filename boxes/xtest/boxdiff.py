@@ -503,6 +503,7 @@ LINES = "\n".join("line %02d of the list" % i for i in range(1, 41))
 PUNCT = "a.b,c;d  e--f (g) [h] {i} x=y+z/w"
 LONG_LINE = " ".join("word%02d" % i for i in range(1, 41))  # wider than the line box
 SHORT_LINE = "0123456789abcdefghij"                          # wider than the operand box
+LONG_WORD = "Hello " + "l\u00ed1i" * 160 + " end."             # one word at [6, 646)
 
 
 def s(name, setup, *steps, **kw):
@@ -661,6 +662,9 @@ def more_scenarios():
           dclick(At("output", 6)), dclick(At("output", 8)), dclick(Beyond("output", 0))),
         s("ctrl-arrows-output-symbols", base64_symbols, click(At("output", 0, 0.1)),
           *[key("ctrl+Right")] * 6, *[key("shift+ctrl+Left")] * 2),
+        s("long-word", {"input": LONG_WORD, "line": LONG_WORD}, click(At("input", 6, 0.1)),
+          key("ctrl+Right"), key("ctrl+Left"), dclick(At("input", 300)), click(At("line", 6, 0.1)),
+          key("ctrl+Right"), key("ctrl+Left"), dclick(At("line", 100))),
         s("dclick-then-drag-across", {"input": PROSE}, drag(At("input", 12), At("input", 70),
                                                             presses=2)),
         s("tclick-then-drag", {"input": "one two\nthree four\nfive six\nseven"},

@@ -6,9 +6,10 @@
 // Boxes are found by name as plain widgets and their texts read and written through the USER
 // property, so whatever box classes the window uses are measured the same way.
 //
-// Offscreen; usage: boxes_bench [runs] [paste|key|small|reader|memory]. Without a section every one runs;
+// Offscreen; usage: boxes_bench [runs] [paste|key|small|reader|word|memory]. Without a section every one runs;
 // memory always runs in a process of its own, since it must start clean.
 #include <QAccessible>
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
@@ -397,6 +398,37 @@ void ReaderSection(int runs, qsizetype size) {
   }
 }
 
+// A double-click on the first row of a large one-line text in the decoding input, which selects
+// the word there: letters and digits, one word all through, and Base64, whose "+" and "/" end
+// its words.
+void WordSection(int runs, qsizetype size) {
+  const struct {
+    const char* name;
+    QString text;
+  } cases[] = {{"one word", Payload(size, kAlnum, 7)}, {"Base64", Payload(size, kBase64, 8)}};
+  const auto doubleClick = [](QWidget* box) {
+    QWidget* viewport = static_cast<QAbstractScrollArea*>(box)->viewport();
+    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, QPoint(40, 8));
+  };
+  for (const auto& c : cases) {
+    Figure click;
+    for (int r = 0; r < runs; ++r) {
+      double floorClick;
+      {
+        Floor floor("txtB64dIN", nullptr);
+        SetText(floor.in, c.text);
+        Paint(floor.window);
+        floorClick = Seconds(floor.window, [&] { doubleClick(floor.in); });
+      }
+      Ours ours("txtB64dIN", nullptr);
+      SetText(ours.in, c.text);
+      Paint(ours.form);
+      click.Add(Seconds(ours.form, [&] { doubleClick(ours.in); }), floorClick);
+    }
+    Print(QStringLiteral("double-click, %1 line of %2").arg(SizeName(size), c.name), click);
+  }
+}
+
 // A field of /proc/self/status in MB.
 double StatusMB(const char* field) {
   std::FILE* status = std::fopen("/proc/self/status", "r");
@@ -522,8 +554,8 @@ int main(int argc, char** argv) {
   }
   const bool all = section.empty();
   if (!all && section != "paste" && section != "key" && section != "small" && section != "reader" &&
-      section != "memory" && section != "memory-floor") {
-    std::fprintf(stderr, "usage: %s [runs] [paste|key|small|reader|memory]\n", argv[0]);
+      section != "word" && section != "memory" && section != "memory-floor") {
+    std::fprintf(stderr, "usage: %s [runs] [paste|key|small|reader|word|memory]\n", argv[0]);
     return 2;
   }
   if (section == "memory-floor") {
@@ -558,6 +590,7 @@ int main(int argc, char** argv) {
     PasteSection(runs, 64 * kKiB, false);
   }
   if (all || section == "reader") ReaderSection(runs, 8 * kMiB);
+  if (all || section == "word") WordSection(runs, 8 * kMiB);
   if (all) {
     QProcess memory;
     memory.setProcessChannelMode(QProcess::ForwardedChannels);
