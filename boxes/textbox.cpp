@@ -1253,6 +1253,7 @@ void TextBoxBase::focusOutEvent(QFocusEvent* event) {
   if (!multiLine && model.HasSelection() && reason != Qt::ActiveWindowFocusReason &&
       reason != Qt::PopupFocusReason) {
     model.SetCursor(model.Cursor(), false);
+    NotifyCaretMove(*this);  // before the focus moves on, as a line edit tells it
   }
   StopBlink();
   viewport()->update();

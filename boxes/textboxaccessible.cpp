@@ -258,11 +258,23 @@ struct QuietCaret {
 
 void TellCaret(TextBoxBase& box, bool edited);
 
+// The selection as screen readers are told it: (0, 0) when nothing is selected.
+std::pair<int, int> ToldSelection(const TextBoxBase& box) {
+  if (!box.HasSelection()) return {0, 0};
+  return {static_cast<int>(box.Model().SelectionStart()), static_cast<int>(box.Model().SelectionEnd())};
+}
+
 class TextBoxAccessible : public QAccessibleWidget,
                           public QAccessibleTextInterface,
                           public QAccessibleEditableTextInterface {
  public:
-  explicit TextBoxAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::EditableText) {}
+  // A screen reader learns the caret and selection of a box it meets from the box itself; only
+  // their later changes are news. So a caret that has not moved is never told (focus coming to
+  // an empty line box, say, where a caret event before the focus event would keep the focus
+  // unspoken), as Qt's text edit tells only a cursor that moved.
+  explicit TextBoxAccessible(QWidget* widget)
+      : QAccessibleWidget(widget, QAccessible::EditableText),
+        toldCursor(Box()->CursorPosition()), toldSelection(ToldSelection(*Box())) {}
 
   TextBoxBase* Box() const { return static_cast<TextBoxBase*>(widget()); }
 
@@ -441,8 +453,8 @@ class TextBoxAccessible : public QAccessibleWidget,
   }
 
   // What screen readers were last told of the caret and the selection.
-  int toldCursor = -1;
-  std::pair<int, int> toldSelection{0, 0};
+  int toldCursor;
+  std::pair<int, int> toldSelection;
 };
 
 QAccessibleInterface* Factory(const QString&, QObject* object) {
@@ -459,10 +471,7 @@ void TellCaret(TextBoxBase& box, bool edited) {
   auto* face = dynamic_cast<TextBoxAccessible*>(QAccessible::queryAccessibleInterface(&box));
   if (!face) return;
   const int cursor = box.CursorPosition();
-  const std::pair<int, int> selection =
-      box.HasSelection() ? std::pair(static_cast<int>(box.Model().SelectionStart()),
-                                     static_cast<int>(box.Model().SelectionEnd()))
-                         : std::pair(0, 0);
+  const std::pair<int, int> selection = ToldSelection(box);
   if (selection != face->toldSelection) {
     face->toldSelection = selection;
     QAccessibleTextSelectionEvent event(&box, selection.first, selection.second);
