@@ -6,11 +6,71 @@
 #include <QTextLayout>
 #include <QWidget>
 #include <limits>
+#include <vector>
 
 #include "textbox.h"
 
 namespace calvexa {
 namespace {
+
+// The text of [from, to) for a word boundary finder, with every run of ASCII letters and digits
+// longer than twice kKept cut to its first and last kKept characters. Letters and digits join
+// into one word, so nothing inside such a run is a boundary, and its ends keep the context the
+// finder looks at: a long word costs a scan, not the finder's work on every character.
+class Squeezed {
+ public:
+  static constexpr std::size_t kKept = 64;
+
+  Squeezed(std::u16string_view all, std::size_t from, std::size_t to) : from(from) {
+    const auto alnum = [](char16_t c) {
+      return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+    };
+    std::size_t kept = from;  // what is copied so far
+    for (std::size_t i = from; i < to;) {
+      if (!alnum(all[i])) {
+        ++i;
+        continue;
+      }
+      std::size_t end = i;
+      while (end < to && alnum(all[end])) ++end;
+      if (end - i > 2 * kKept) {
+        text += ToQString(all.substr(kept, i + kKept - kept));
+        gaps.push_back({i + kKept, end - i - 2 * kKept});
+        kept = end - kKept;
+      }
+      i = end;
+    }
+    text += ToQString(all.substr(kept, to - kept));
+  }
+
+  // Where an offset of the text is in the window; inside a cut, where the cut is.
+  qsizetype In(std::size_t p) const {
+    std::size_t left = 0;
+    for (const Gap& gap : gaps) {
+      if (p < gap.at) break;
+      left += std::min(gap.length, p - gap.at);
+    }
+    return static_cast<qsizetype>(p - from - left);
+  }
+  // The offset of the text at a place in the window.
+  std::size_t Out(qsizetype q) const {
+    std::size_t p = from + static_cast<std::size_t>(q);
+    for (const Gap& gap : gaps) {
+      if (p <= gap.at) break;
+      p += gap.length;
+    }
+    return p;
+  }
+
+  QString text;
+
+ private:
+  struct Gap {
+    std::size_t at, length;  // where in the text the characters left out start, and how many
+  };
+  std::size_t from;
+  std::vector<Gap> gaps;
+};
 
 // What a screen reader reads around an offset: the character, word, sentence, line or paragraph
 // there, before it or after it, answered as Qt's box of the same kind answers (a multi-line box
@@ -189,8 +249,12 @@ class Reader {
   // The same within [from, to); [low, high] is what the answer looked at.
   Span ItemsWithin(Side side, std::size_t p, QTextBoundaryFinder::BoundaryType type, std::size_t from,
                    std::size_t to, std::size_t& low, std::size_t& high) const {
-    QTextBoundaryFinder finder(type, Window(from, to));
-    const auto n = static_cast<qsizetype>(to - from);
+    const bool word = type == QTextBoundaryFinder::Word;
+    const Squeezed squeezed(text, word ? from : to, to);  // only a word's window is squeezed
+    QTextBoundaryFinder finder(type, word ? squeezed.text : Window(from, to));
+    const auto n = word ? squeezed.text.size() : static_cast<qsizetype>(to - from);
+    const auto place = [&](std::size_t q) { return word ? squeezed.In(q) : static_cast<qsizetype>(q - from); };
+    const auto offset = [&](qsizetype x) { return word ? squeezed.Out(x) : from + static_cast<std::size_t>(x); };
     const auto marked = [&] {
       return (finder.boundaryReasons() &
               (QTextBoundaryFinder::StartOfItem | QTextBoundaryFinder::EndOfItem)) != 0;
@@ -211,7 +275,7 @@ class Reader {
       }
       return finder.position() < 0 ? n : finder.position();
     };
-    const auto at = static_cast<qsizetype>(p - from);
+    const qsizetype at = place(p);
     qsizetype start = at, end = at;
     bool none = false;
     switch (side) {
@@ -236,10 +300,10 @@ class Reader {
         end = none ? n : ahead(start);
         break;
     }
-    low = from + static_cast<std::size_t>(std::min(start, at));
-    high = from + static_cast<std::size_t>(std::max(end, at));
+    low = std::min(offset(start), p);
+    high = std::max(offset(end), p);
     if (none) return {};
-    return Make(from + static_cast<std::size_t>(start), from + static_cast<std::size_t>(end));
+    return Make(offset(start), offset(end));
   }
 
   const TextModel& model;
