@@ -113,13 +113,29 @@ class Pair {
     State s;
     const std::u16string& text = ours->Text();
     s.text = ours->TextAsQString();
-    if (multi) s.text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (multi) s.text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar(0xA0), QChar(u' '));  // as toPlainText
     s.cursor = multi ? QtPosition(text, ours->CursorPosition()) : ours->CursorPosition();
     s.anchor = multi ? QtPosition(text, ours->AnchorPosition()) : ours->AnchorPosition();
     s.undo = ours->IsUndoAvailable();
     s.redo = ours->IsRedoAvailable();
     s.clipboard = QGuiApplication::clipboard()->text();
     return s;
+  }
+
+  // Both boxes hold text (without CR LF), their carets at p.
+  void Load(const QString& text, int p) {
+    ours->SetText(text.toStdU16String());
+    ours->Select(p, p);
+    if (multi) {
+      qtMulti->setPlainText(text);
+      QTextCursor cursor = qtMulti->textCursor();
+      cursor.setPosition(p);
+      qtMulti->setTextCursor(cursor);
+    } else {
+      qtLine->setText(text);
+      qtLine->setCursorPosition(p);
+    }
+    QCoreApplication::processEvents();
   }
 
   // Where a click lands to put each box's caret at Qt's position qt.
@@ -420,43 +436,42 @@ QRect CaretForInputMethod(QWidget* box) {
   return box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
 }
 
-// A word is whole at any length: to Ctrl+Right and Ctrl+Left, a double-click and a screen
-// reader, in both kinds of box, as in Qt's.
-TEST(TextBoxes, LongWordsAreWholeAsInQtsBoxes) {
+// A word is whole at any length, and ends at each character the text layout counts as a space:
+// to Ctrl+Right and Ctrl+Left, a double-click and a screen reader, in both kinds of box, as in
+// Qt's.
+TEST(TextBoxes, WordsAreWholeAndEndAtSpacesAsInQtsBoxes) {
   const QString text = QStringLiteral("Hello ") + QStringLiteral("a\u00E99Z").repeated(625) +
                        QStringLiteral("Zz9").repeated(834) + QStringLiteral(" end.");
   const int wordEnd = static_cast<int>(text.size()) - 5;
+  // Spaces, and characters that look like them but join words (a line box shows controls as spaces).
+  const char16_t spaces[] = {u'\t', 0x0B, 0x0C, 0x1F, 0x85, 0xA0, 0x1680, 0x180E, 0x2000, 0x2007, 0x200A,
+                             0x200B, 0x202F, 0x205F, 0x3000, 0xFEFF, 0xFFFC};
   for (const bool multi : {true, false}) {
+    const char* kind = multi ? "multi-line" : "line";
     Pair pair(multi);
-    pair.ours->SetText(text.toStdU16String());
-    if (multi) pair.qtMulti->setPlainText(text);
-    else pair.qtLine->setText(text);
-    const auto caretAt = [&](int p) {
-      pair.ours->Select(p, p);
-      if (multi) {
-        QTextCursor cursor = pair.qtMulti->textCursor();
-        cursor.setPosition(p);
-        pair.qtMulti->setTextCursor(cursor);
-      } else {
-        pair.qtLine->setCursorPosition(p);
+    for (const char16_t c : spaces) {
+      for (const auto& [from, key] : {std::pair{0, Qt::Key_Right}, {5, Qt::Key_Left}}) {
+        pair.Load(QStringLiteral("ab") + QChar(c) + QStringLiteral("cd"), from);
+        Key(pair.Qt(), key, kCtrl);
+        Key(pair.ours, key, kCtrl);
+        EXPECT_EQ(pair.QtState(), pair.OurState()) << kind << " U+" << std::hex << int{c} << std::dec << " from " << from;
       }
-      QCoreApplication::processEvents();
-    };
+    }
     for (const auto& [from, key] : {std::pair{6, Qt::Key_Right}, {wordEnd, Qt::Key_Left}}) {
-      caretAt(from);
+      pair.Load(text, from);
       Key(pair.Qt(), key, kCtrl);
       Key(pair.ours, key, kCtrl);
-      EXPECT_EQ(pair.QtState(), pair.OurState()) << (multi ? "multi-line" : "line") << " from " << from;
+      EXPECT_EQ(pair.QtState(), pair.OurState()) << kind << " from " << from;
     }
-    caretAt(wordEnd - 40);
+    pair.Load(text, wordEnd - 40);
     QTest::mouseDClick(pair.QtViewport(), Qt::LeftButton, Qt::NoModifier, pair.QtPoint(wordEnd - 40));
     QTest::mouseDClick(pair.ours->viewport(), Qt::LeftButton, Qt::NoModifier, pair.OurPoint(wordEnd - 40));
-    EXPECT_EQ(pair.QtState(), pair.OurState()) << (multi ? "multi-line" : "line") << " double-click";
+    EXPECT_EQ(pair.QtState(), pair.OurState()) << kind << " double-click";
     auto* ours = QAccessible::queryAccessibleInterface(pair.ours)->textInterface();
     auto* qt = QAccessible::queryAccessibleInterface(pair.Qt())->textInterface();
     for (const int offset : {6, 2506, 4000, wordEnd - 1}) {
       EXPECT_EQ(Ask(qt, 0, offset, QAccessible::WordBoundary), Ask(ours, 0, offset, QAccessible::WordBoundary))
-          << (multi ? "multi-line" : "line") << " word at " << offset;
+          << kind << " word at " << offset;
     }
   }
 }
