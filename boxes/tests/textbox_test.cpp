@@ -456,6 +456,9 @@ TEST(TextBoxes, WordsAreWholeAndEndAtSpacesAsInQtsBoxes) {
         Key(pair.ours, key, kCtrl);
         EXPECT_EQ(pair.QtState(), pair.OurState()) << kind << " U+" << std::hex << int{c} << std::dec << " from " << from;
       }
+      QTest::mouseDClick(pair.QtViewport(), Qt::LeftButton, Qt::NoModifier, pair.QtPoint(1));
+      QTest::mouseDClick(pair.ours->viewport(), Qt::LeftButton, Qt::NoModifier, pair.OurPoint(1));
+      EXPECT_EQ(pair.QtState(), pair.OurState()) << kind << " U+" << std::hex << int{c} << std::dec << " double-click";
     }
     for (const auto& [from, key] : {std::pair{6, Qt::Key_Right}, {wordEnd, Qt::Key_Left}}) {
       pair.Load(text, from);
@@ -469,7 +472,7 @@ TEST(TextBoxes, WordsAreWholeAndEndAtSpacesAsInQtsBoxes) {
     EXPECT_EQ(pair.QtState(), pair.OurState()) << kind << " double-click";
     auto* ours = QAccessible::queryAccessibleInterface(pair.ours)->textInterface();
     auto* qt = QAccessible::queryAccessibleInterface(pair.Qt())->textInterface();
-    for (const int offset : {6, 2506, 4000, wordEnd - 1}) {
+    for (const int offset : {6, 2506, 4000, 4500, wordEnd - 1, wordEnd + 2}) {
       EXPECT_EQ(Ask(qt, 0, offset, QAccessible::WordBoundary), Ask(ours, 0, offset, QAccessible::WordBoundary))
           << kind << " word at " << offset;
     }
