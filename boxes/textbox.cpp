@@ -498,11 +498,10 @@ bool TextBoxBase::RightToLeft(std::size_t position) const {
     if (i == position) d.known = position;
   }
   if (!d.valid || position < d.start || position > d.known) {
-    std::size_t start = 0;
-    if (multiLine) {
-      start = position;
-      while (start > 0 && !IsLineBreak(text[start - 1])) --start;
-    }
+    // Back to the paragraph's first row: a step per row, not per character.
+    std::size_t row = multiLine ? model.RowOf(position) : 0;
+    while (row > 0 && model.IsWrappedRow(row - 1)) --row;
+    const std::size_t start = multiLine ? model.RowStart(row) : 0;
     d = Direction{true, false, false, start, start, position, 0};
   }
   if (d.found) return d.rightToLeft;
