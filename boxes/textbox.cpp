@@ -450,6 +450,7 @@ std::unique_ptr<QTextLayout> TextBoxBase::ComposedLayout() const {
   QTextOption option;
   option.setWrapMode(QTextOption::WrapAnywhere);
   option.setTabStopDistance(kTabStop);
+  if (RightToLeft(start)) option.setTextDirection(Qt::RightToLeft);
   layout->setTextOption(option);
   const int at = static_cast<int>(model.Cursor() - start);
   layout->setPreeditArea(at, preedit);
