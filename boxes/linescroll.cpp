@@ -53,7 +53,7 @@ std::size_t LineScroll::CharacterAt(double x) {
   return at;
 }
 
-void LineScroll::Follow(std::size_t cursor, int width, double composed, double caret) {
+void LineScroll::Follow(std::size_t cursor, int width, double composed, double caret, bool alignRight) {
   // The line's width matters only where its end is in or near the view; elsewhere it is
   // taken as far beyond, without walking there.
   const std::size_t end = model_.Size();
@@ -66,7 +66,7 @@ void LineScroll::Follow(std::size_t cursor, int width, double composed, double c
       std::llround((fitsFromStart || near(static_cast<double>(offset_)) ? X(end) : far) + composed) + 1;
   const std::int64_t cix = std::llround(X(cursor) + caret);
   if (used <= width) {
-    offset_ = 0;
+    offset_ = alignRight ? used - width + 1 : 0;
   } else if (cix - offset_ >= width) {
     offset_ = cix - width + 1;
   } else if (cix - offset_ < 0 && offset_ < used) {

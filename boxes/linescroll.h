@@ -35,8 +35,9 @@ class LineScroll {
 
   // Scrolls a view `width` pixels wide so that the caret at cursor shows. Text being composed
   // at the cursor, `composed` pixels wide, counts as typed there, with the caret `caret` pixels
-  // into it.
-  void Follow(std::size_t cursor, int width, double composed = 0, double caret = 0);
+  // into it. A line that fits stands at the view's left, or with alignRight at its right (a
+  // right-to-left text's place).
+  void Follow(std::size_t cursor, int width, double composed = 0, double caret = 0, bool alignRight = false);
 
  private:
   void Remember(std::size_t position, double x);

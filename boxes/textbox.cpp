@@ -132,6 +132,7 @@ void TextBoxBase::Edited(Change change) {
     changed = change();
   } catch (...) {
     DropHeldRanges();  // the last change the model tells of may not be this one
+    direction.valid = false;
   }
   try {
     AfterEdit(changed);
@@ -170,6 +171,7 @@ void TextBoxBase::AfterEdit(bool changed) {
   }
   goalX = -1;
   pageCaretYValid = false;
+  DirectionEdited(true);
   const TextModel::Change& last = model.LastChange();
   mouseUnit.Map(last);
   dragged = {last.Map(dragged.first), last.Map(dragged.second)};
@@ -401,9 +403,10 @@ TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
     out.start = sideways.FirstInView();
     const double hidden = sideways.Offset() - sideways.X(out.start);
     out.end = model.FitAfter(out.start, static_cast<float>(area.width() + hidden));
-    // Centred as a line edit centres it: in whole pixels of the font's integer height.
-    const int height = QFontMetrics(font(), viewport()).height();
-    out.origin = QPointF(area.left() - hidden, viewport()->rect().top() + (viewport()->height() - height + 1) / 2);
+    const auto [top, width] = LinePlace(out);
+    // A right-to-left line that fits ends a pixel inside the text area's right edge.
+    const double left = LineRightToLeft() ? area.right() - 1 - std::round(width) : area.left() - hidden;
+    out.origin = QPointF(left, top);
   }
   return out;
 }
@@ -414,6 +417,10 @@ std::unique_ptr<QTextLayout> TextBoxBase::Layout(const Row& row, bool withPreedi
   QTextOption option;
   option.setWrapMode(QTextOption::NoWrap);
   option.setTabStopDistance(kTabStop);
+  // Every row of a paragraph takes the paragraph's direction; a text edit aligns a right-to-left
+  // one right, a line edit places its line itself.
+  if (multiLine ? RightToLeft(row.start) : LineRightToLeft()) option.setTextDirection(Qt::RightToLeft);
+  if (!multiLine) option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
   layout->setTextOption(option);
   const std::size_t cursor = model.Cursor();
   if (withPreedit && !preedit.isEmpty() && cursor >= row.start && cursor <= row.end) {
@@ -443,6 +450,7 @@ std::unique_ptr<QTextLayout> TextBoxBase::ComposedLayout() const {
   QTextOption option;
   option.setWrapMode(QTextOption::WrapAnywhere);
   option.setTabStopDistance(kTabStop);
+  if (RightToLeft(start)) option.setTextDirection(Qt::RightToLeft);
   layout->setTextOption(option);
   const int at = static_cast<int>(model.Cursor() - start);
   layout->setPreeditArea(at, preedit);
@@ -478,7 +486,108 @@ void TextBoxBase::Recompose() {
 
 std::size_t TextBoxBase::CaretRow() const { return multiLine ? model.RowOf(model.Cursor()) : 0; }
 
+bool TextBoxBase::RightToLeft(std::size_t position) const {
+  const std::u16string_view text = model.View();
+  position = std::min(position, text.size());
+  Direction& d = direction;
+  const auto breaks = [&](std::size_t i) { return multiLine && IsLineBreak(text[i]); };
+  // A later position of the paragraph asked for last: what lies between is checked for a
+  // line break, so that painting down a long paragraph or typing in it costs what it passes.
+  if (d.valid && position > d.known && d.known >= d.start) {
+    std::size_t i = d.known;
+    while (i < position && !breaks(i)) ++i;
+    if (i == position) d.known = position;
+  }
+  if (!d.valid || position < d.start || position > d.known) {
+    // Back to the paragraph's first row: a step per row, not per character.
+    std::size_t row = multiLine ? model.RowOf(position) : 0;
+    while (row > 0 && model.IsWrappedRow(row - 1)) --row;
+    const std::size_t start = multiLine ? model.RowStart(row) : 0;
+    d = Direction{true, false, false, start, start, position, 0};
+  }
+  if (d.found) return d.rightToLeft;
+  // As the text layout decides a paragraph's direction: its first strong character outside
+  // isolates, left to right if it has none.
+  std::size_t i = d.decided;
+  while (i < text.size() && !breaks(i)) {
+    char32_t ch = text[i++];
+    if (QChar::isHighSurrogate(ch) && i < text.size() && QChar::isLowSurrogate(text[i])) {
+      ch = QChar::surrogateToUcs4(static_cast<char16_t>(ch), text[i++]);
+    }
+    const QChar::Direction kind = QChar::direction(ch);
+    if (kind == QChar::DirLRI || kind == QChar::DirRLI || kind == QChar::DirFSI) {
+      ++d.isolates;
+    } else if (kind == QChar::DirPDI) {
+      d.isolates = std::max(0, d.isolates - 1);
+    } else if (d.isolates == 0 && (kind == QChar::DirL || kind == QChar::DirR || kind == QChar::DirAL)) {
+      d.found = true;
+      d.rightToLeft = kind != QChar::DirL;
+      break;
+    }
+  }
+  d.decided = i;
+  d.known = std::max(d.known, i);
+  return d.rightToLeft;
+}
+
+void TextBoxBase::DirectionEdited(bool changed) {
+  // An edit after the character that decided keeps the direction; one in a paragraph without
+  // a strong character keeps what lies before it.
+  Direction& d = direction;
+  const TextModel::Change& last = model.LastChange();
+  if (!changed || !d.valid) {
+    d.valid = d.valid && !changed;
+    return;
+  }
+  if (last.position < d.start || (d.found && last.position < d.decided)) {
+    d.valid = false;
+    return;
+  }
+  if (!d.found && last.position <= d.decided) {
+    if (d.isolates > 0) d.decided = d.start, d.isolates = 0;
+    else d.decided = std::min(d.decided, last.position);
+  }
+  d.known = std::min(d.known, last.position);
+}
+
+bool TextBoxBase::LineRightToLeft() const {
+  return !multiLine && sideways.Offset() < 0 && RightToLeft(0);
+}
+
+std::pair<double, double> TextBoxBase::LinePlace(const Row& row) const {
+  // As a line edit centres its line: by the taller of the font's height and the height of the
+  // characters' boxes, the baseline then kept where the font alone would put it however tall
+  // the fonts the characters take are (measured over the characters in view).
+  QString raw = ToQString(model.View().substr(row.start, row.end - row.start));
+  const std::size_t cursor = model.Cursor();
+  if (!preedit.isEmpty() && cursor >= row.start && cursor <= row.end) raw.insert(static_cast<qsizetype>(cursor - row.start), preedit);
+  raw += QChar(static_cast<char16_t>(viewport()->height()));  // the key's last character
+  if (linePlace.first == raw) return linePlace.second;
+  const QString shown = raw.left(raw.size() - 1);
+  const QFontMetrics metrics(font(), viewport());
+  const int height = std::max(shown.isEmpty() ? 0 : metrics.boundingRect(shown).height(), metrics.height());
+  QTextLayout layout(ShownInLine(shown), font(), viewport());
+  QTextOption option;
+  option.setFlags(QTextOption::IncludeTrailingSpaces);
+  option.setTabStopDistance(kTabStop);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  const QTextLine line = layout.createLine();
+  layout.endLayout();
+  const int ascent = line.isValid() ? qRound(line.ascent()) : metrics.ascent();
+  const double top = viewport()->rect().top() + (viewport()->height() - height + 1) / 2 - (ascent - metrics.ascent());
+  linePlace = {raw, {top, line.isValid() ? line.naturalTextWidth() : 0}};
+  return linePlace.second;
+}
+
 std::size_t TextBoxBase::HitTest(const QPoint& point) const {
+  if (!multiLine && LineRightToLeft()) {
+    const Row r = RowAt(0);
+    const auto layout = Layout(r, false);
+    const QTextLine line = layout->lineAt(0);
+    const int at = line.isValid() ? line.xToCursor(point.x() - r.origin.x()) : 0;
+    return model.Snap(std::min(static_cast<std::size_t>(std::max(0, at)), model.Size()), false);
+  }
   if (!multiLine) {
     // Beside the box the characters beyond its edges count, as if the line went on there.
     const double lineX = point.x() - TextArea().left() + sideways.Offset();
@@ -615,7 +724,7 @@ void TextBoxBase::EnsureCursorVisible() {
     composedWidth = line.naturalTextWidth();
     composedCaret = line.cursorToX(preeditCursor);
   }
-  sideways.Follow(model.Cursor(), TextArea().width(), composedWidth, composedCaret);
+  sideways.Follow(model.Cursor(), TextArea().width(), composedWidth, composedCaret, RightToLeft(0));
 }
 
 void TextBoxBase::scrollContentsBy(int, int) {
@@ -630,7 +739,10 @@ void TextBoxBase::resizeEvent(QResizeEvent* event) {
 
 void TextBoxBase::changeEvent(QEvent* event) {
   QAbstractScrollArea::changeEvent(event);
-  if (event->type() == QEvent::FontChange) Remeasure();
+  if (event->type() == QEvent::FontChange) {
+    linePlace = {};
+    Remeasure();
+  }
   if (event->type() == QEvent::ActivationChange && !isActiveWindow()) autoScroll.stop();
   if (event->type() == QEvent::PaletteChange || event->type() == QEvent::EnabledChange ||
       event->type() == QEvent::ActivationChange) {
@@ -804,13 +916,18 @@ bool TextBoxBase::MoveKey(QKeyEvent* event) {
         (binding.forward ? CaretRow() + 1 >= RowCount() : CaretRow() == 0)) {
       return true;  // nowhere to go: caret and selection stay as they are
     }
+    // Keys go through the text in its order, not on the screen: in a right-to-left paragraph
+    // Right steps back and Left forward. A line edit drops a selection at its logical edge
+    // all the same.
+    const bool along = move == Move::Char || move == Move::Word;
+    const bool reversed = along && RightToLeft(model.Cursor());
     if (move == Move::Char && !binding.select && model.HasSelection() &&
         (multiLine || !IsLineBoxWindowsScheme())) {
       // Left and Right drop the selection at its edge, as Qt's text edits do, and its line
       // edits too but where the desktop follows Windows' keys.
-      target = binding.forward ? model.SelectionEnd() : model.SelectionStart();
+      target = binding.forward != (reversed && multiLine) ? model.SelectionEnd() : model.SelectionStart();
     } else {
-      target = Target(move, binding.forward, binding.select);
+      target = Target(move, binding.forward != reversed, binding.select);
     }
     model.SetCursor(target, binding.select);
     const bool page = move == Move::PageUp || move == Move::PageDown;

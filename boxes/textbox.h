@@ -187,6 +187,15 @@ class TextBoxBase : public QAbstractScrollArea {
   int PageRows() const;                  // the rows the last page shows, above its margin
   std::size_t RowCount() const;
   std::unique_ptr<QTextLayout> Layout(const Row& row, bool withPreedit) const;
+  // Where a line box's row is drawn from the top, for the characters in view, and how wide
+  // they are.
+  std::pair<double, double> LinePlace(const Row& row) const;
+  // Whether the paragraph holding position runs right to left: its first strong character
+  // decides, isolates aside (a line box's whole text is one paragraph).
+  bool RightToLeft(std::size_t position) const;
+  // Whether a line box lays its text out right to left: the whole text in view, aligned right.
+  bool LineRightToLeft() const;
+  void DirectionEdited(bool changed);
   std::size_t HitTest(const QPoint& point) const;
   std::size_t PositionInRow(std::size_t row, double x) const;  // x in the viewport
   QRectF CaretRect() const;
@@ -222,6 +231,16 @@ class TextBoxBase : public QAbstractScrollArea {
   // runs (a drop elsewhere may make a handler rewrite this box); empty when none.
   std::pair<std::size_t, std::size_t> dragged;
   QElapsedTimer sinceDoubleClick;  // a click soon after a double-click is a triple click
+  // The last paragraph whose direction was asked for: it starts at start, has no line break up
+  // to known, and its direction is decided by the characters before decided (none strong if
+  // not found, with isolates still open).
+  struct Direction {
+    bool valid = false, found = false, rightToLeft = false;
+    std::size_t start = 0, decided = 0, known = 0;
+    int isolates = 0;
+  };
+  mutable Direction direction;
+  mutable std::pair<QString, std::pair<double, double>> linePlace;  // what LinePlace last placed
   QPoint doubleClickPoint;
 };
 

@@ -222,9 +222,10 @@ const KeyStep kKeys[] = {
     {"Ctrl+Shift+Z", Qt::Key_Z, kCtrl | kShift, true},
 };
 
-// Letters, spaces, punctuation, accented and CJK letters, a combining mark, an astral emoji.
+// Letters, spaces, punctuation, accented, CJK and Hebrew letters, a combining mark, an astral
+// emoji.
 const char16_t* const kTyped[] = {u"a", u"b", u"Z", u" ", u" ", u".", u"\u00E9", u"\u20AC",
-                                  u"\u4E2D", u"\u0301", u"\U0001F600", u"x", u"y"};
+                                  u"\u4E2D", u"\u0301", u"\U0001F600", u"x", u"y", u"\u05E9"};
 const char16_t* const kClips[] = {u"pasted", u"two\nlines", u"cr\rlf\r\nmix", u"\u00E9t\u00E9 \U0001F600"};
 
 void Play(bool multi, unsigned seed, int steps) {
@@ -261,6 +262,8 @@ void Play(bool multi, unsigned seed, int steps) {
       // Qt extends by whole words on a Shift+click once a double-click has selected a word;
       // ours does not. A click beside a zero-width mark may land on either side of it.
       if (shown.contains(QChar(0x301))) continue;
+      // Clicks on mixed-direction rows are the real-X test's (Qt's own shaping of the row).
+      if (shown.contains(QChar(0x5E9))) continue;
       const bool shift = rng() % 3 == 0 && !afterDoubleClick, twice = rng() % 4 == 0;
       afterDoubleClick = afterDoubleClick || twice;
       name = std::string(twice ? "double-click" : shift ? "shift-click" : "click") + " at " + std::to_string(at);

@@ -29,6 +29,8 @@ import pyatspi
 
 DOUBLE_CLICK_GAP = 0.4   # longer than the window's double-click interval (300 ms)
 SETTLE_LIMIT = 4.0       # seconds a step may take to settle
+# The window's scale: its geometry comes in its own pixels, X input goes in the screen's.
+SCALE = float(os.environ.get("QT_SCALE_FACTOR", "1"))
 BOXES = ("input", "output", "dinput", "doutput", "line", "short")
 MULTI = ("input", "output", "dinput", "doutput")
 
@@ -179,7 +181,7 @@ class Place:
     def point(self, side, harness):
         geometry = harness.run(cmd="geom", box="%s.%s" % (side, self.box), positions=self.positions)
         x, y = self.how(geometry)
-        return int(round(x)), int(round(y))
+        return int(round(x * SCALE)), int(round(y * SCALE))
 
 
 def _char(g, i=0):
@@ -504,6 +506,7 @@ PUNCT = "a.b,c;d  e--f (g) [h] {i} x=y+z/w"
 LONG_LINE = " ".join("word%02d" % i for i in range(1, 41))  # wider than the line box
 SHORT_LINE = "0123456789abcdefghij"                          # wider than the operand box
 LONG_WORD = "Hello " + "l\u00ed1i" * 160 + " end."             # one word at [6, 646)
+HEBREW = "\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd"     # two right-to-left words
 
 
 def s(name, setup, *steps, **kw):
@@ -723,6 +726,24 @@ def more_scenarios():
           drag(At("input", 22), At("input", 3), presses=3), mclick(At("dinput", 0))),
         s("context-menu", words, dclick(At("input", 8)), click(At("input", 8), button=3),
           key("Up"), key("Return"), click(At("line", 0), button=3), key("Escape")),
+        # Right-to-left paragraphs: keys go in the text's order, rows keep the paragraph's
+        # direction, the line box aligns such a text right.
+        s("rtl-line-keys", {"line": HEBREW + " abc"}, click(At("line", 2, 0.5)), key("Home"),
+          *[key("shift+Right")] * 3, key("Right"), key("End"), *[key("shift+Left")] * 2,
+          key("Left"), key("ctrl+Right"), key("shift+ctrl+Left"), measure("line", [13])),
+        s("rtl-multi-keys", {"input": HEBREW + " abc\nabc " + HEBREW}, click(At("input", 2, 0.5)),
+          key("Home"), *[key("shift+Right")] * 3, key("Right"), key("End"), key("shift+Left"),
+          key("Left"), key("ctrl+Left"), key("Down"), key("Home"), key("shift+Right"),
+          measure("input", [13, 27])),
+        s("rtl-wrapped-rows", {"input": " ".join([HEBREW] * 9) + " abc"}, click(At("input", 91)),
+          key("ctrl+Home"), key("Down"), key("Up"), key("End"), key("shift+Home"), key("Right"),
+          key("shift+Down"), click(Beyond("input", 25)), measure("input", [93])),
+    ] + [
+        # A line box's baseline with characters from other fonts, as a line edit keeps it.
+        s("line-baseline-%d" % n, {"line": text}, measure("line", [0, len(text)]))
+        for n, text in enumerate(["gjp Hello", "gjp \U0001F600 x", "gjp \u0e44\u0e17\u0e22",
+                                  "gjp a\u200bb", "gjp a\x7fb", "gjp \u4e2d\u6587",
+                                  "gjp \u0905\u0928\u0941\u091a\u094d\u091b\u0947\u0926"])
     ]
 
 
