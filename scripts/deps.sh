@@ -8,7 +8,7 @@ calvexa_packages=(
   fonts-liberation2 coreutils openssl
   # The boxes against Qt's on a real X server (boxes/xtest): a private display, real input,
   # the X selections and the accessibility bus.
-  libxcb1-dev xvfb xauth xdotool xclip dbus-daemon at-spi2-core python3-pyatspi
+  libxcb1-dev xvfb xauth xdotool xclip dbus-daemon at-spi2-core python3-pyatspi python3-xlib
   # Input methods there: ibus with an accent engine and a Chinese one.
   ibus ibus-m17n ibus-libpinyin
 )

@@ -1,14 +1,17 @@
 #!/usr/bin/python3
 """Our boxes against Qt's on a real X server, with real input.
 
-boxdiff.py BOXPAIR [--only NAME,...] [--list] [--verbose]
+boxdiff.py BOXPAIR [--only NAME,...] [--shard K/N] [--list] [--verbose]
 
 Runs the boxpair window (our boxes on the left, Qt's on the right) and plays every scenario of
 SCENARIOS twice, once on each side, with the same X input events through xdotool; a place is
 named by a character of the box, so the same step hits the same character on both sides
 although their rows are not the same pixels. After every step it reads each box's text, caret
-and selection through AT-SPI, the clipboard and the primary selection through xclip, and which
-box has the focus and how far each has scrolled from the window, then compares the two sides.
+and selection through AT-SPI, the clipboard and the primary selection as any X client reads
+them, and which box has the focus and how far each has scrolled from the window, then compares
+the two sides. A step has settled once a read of all that falls between two syncs with the
+window in which no event reached it. With --shard K/N it plays the K-th of N parts of the table,
+about as long as each other (CTest runs each part in a session of its own).
 Differences listed in KNOWN are printed as "known:"; any other fails the run. Needs a display and
 a session bus of its own: xsession.sh provides both. The input-method rows (ime-...) play last, in
 a window that types through an ibus daemon started here, and also compare where each box told
@@ -26,8 +29,13 @@ import sys
 import time
 
 import pyatspi
+from Xlib import X, Xatom
+import Xlib.display
 
 DOUBLE_CLICK_GAP = 0.4   # longer than the window's double-click interval (300 ms)
+CLICK_DELAY = 0.05       # between the clicks of a double or triple click
+KEY_DELAY = 12           # ms after each key event (xdotool's own default)
+NEAR = 24                # presses further apart (Manhattan, px) never make a double or triple click
 SETTLE_LIMIT = 4.0       # seconds a step may take to settle
 # The window's scale: its geometry comes in its own pixels, X input goes in the screen's.
 SCALE = float(os.environ.get("QT_SCALE_FACTOR", "1"))
@@ -143,13 +151,44 @@ class Display:
         return True
 
 
+class Selections:
+    """The clipboard and the primary selection, read as a pasting client reads them: the owner is
+    asked for UTF8_STRING and answers with a SelectionNotify (None: no owner, or no such text)."""
+
+    def __init__(self):
+        self.display = Xlib.display.Display()
+        self.window = self.display.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
+        self.utf8 = self.display.intern_atom("UTF8_STRING")
+        self.property = self.display.intern_atom("BOXDIFF_SELECTION")
+        self.names = {"clipboard": self.display.intern_atom("CLIPBOARD"), "primary": Xatom.PRIMARY}
+
+    def read(self, which):
+        self.window.convert_selection(self.names[which], self.utf8, self.property, X.CurrentTime)
+        self.display.flush()
+        deadline = time.monotonic() + 5
+        while True:
+            while self.display.pending_events():
+                event = self.display.next_event()
+                if event.type != X.SelectionNotify or event.selection != self.names[which]:
+                    continue
+                if event.property == X.NONE:
+                    return None
+                value = self.window.get_full_property(self.property, X.AnyPropertyType)
+                self.window.delete_property(self.property)
+                return value.value.decode("utf-8", "replace") if value else ""
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return "<timeout>"
+            select.select([self.display], [], [], left)
+
+
+_selections = []
+
+
 def clipboard(which):
-    try:
-        out = subprocess.run(["xclip", "-o", "-selection", which, "-t", "UTF8_STRING"],
-                             capture_output=True, timeout=5)
-    except subprocess.TimeoutExpired:
-        return "<timeout>"
-    return out.stdout.decode("utf-8", "replace") if out.returncode == 0 else None
+    if not _selections:
+        _selections.append(Selections())
+    return _selections[0].read(which)
 
 
 def normal(text, offset):
@@ -234,24 +273,38 @@ def xdotool(*args):
 
 
 class Player:
-    """Plays steps on one side and keeps clicks of different steps from making a double-click."""
+    """Plays steps on one side and keeps clicks of different steps from making a double-click:
+    a press near the last one (or at a place not given) waits until the last is too old; one
+    further away cannot pair with it (the pointer's move there ends a double click in Qt, and
+    a triple click must come within the drag distance in both boxes)."""
 
     def __init__(self, harness):
         self.harness = harness
         self.last_press = 0.0
+        self.last_point = None
 
-    def pressing(self):
+    def pressing(self, point=None):
+        last = self.last_point
+        if point and last and abs(point[0] - last[0]) + abs(point[1] - last[1]) > NEAR:
+            return
         wait = self.last_press + DOUBLE_CLICK_GAP - time.monotonic()
         if wait > 0:
             time.sleep(wait)
 
-    def pressed(self):
+    def pressed(self, point=None):
         self.last_press = time.monotonic()
+        self.last_point = point
 
 
 class Step:
     def __init__(self, label, play, extra=None):
         self.label, self.play, self.extra = label, play, extra
+
+
+def clicks(button, count):
+    """xdotool's words for count clicks of a button, CLICK_DELAY apart."""
+    return (["mousedown", button, "mouseup", button] + ["sleep", CLICK_DELAY]) * (count - 1) + [
+        "mousedown", button, "mouseup", button]
 
 
 def measure(box, positions):
@@ -267,15 +320,16 @@ def measure(box, positions):
 def click(place, count=1, button=1, mods=()):
     def play(player, side):
         x, y = place.point(side, player.harness)
-        player.pressing()
+        player.pressing((x, y))
         args = ["mousemove", x, y]
         for m in mods:
             args += ["keydown", m]
-        args += ["click", "--repeat", count, "--delay", 90, button]
+        # Not xdotool's click, which sleeps after the last click as well.
+        args += clicks(button, count)
         for m in mods:
             args += ["keyup", m]
         xdotool(*args)
-        player.pressed()
+        player.pressed((x, y))
     names = {1: "click", 2: "dclick", 3: "tclick"}
     label = ("+".join(mods) + "+" if mods else "") + names[count]
     if button != 1:
@@ -305,10 +359,10 @@ def drag(start, end, hold=0.0, via=(), presses=1, label="drag"):
     def play(player, side):
         points = [start.point(side, player.harness)] + [p.point(side, player.harness) for p in via]
         points.append(end.point(side, player.harness))
-        player.pressing()
+        player.pressing(points[0])
         args = ["mousemove", points[0][0], points[0][1]]
         if presses > 1:
-            args += ["click", "--repeat", presses - 1, "--delay", 90, 1, "sleep", 0.09]
+            args += clicks(1, presses - 1) + ["sleep", CLICK_DELAY]
         args += ["mousedown", 1, "sleep", 0.05]
         # Two short moves first, so that a drag of the text starts inside the box it leaves: Qt's
         # QPlainTextEdit starts its autoscroll timer when the move that starts a drag is already
@@ -327,7 +381,7 @@ def drag(start, end, hold=0.0, via=(), presses=1, label="drag"):
             args += ["sleep", hold]
         args += ["mouseup", 1]
         xdotool(*args)
-        player.pressed()
+        player.pressed(points[0])
     text = "%s %s -> %s" % (label, start.label, end.label)
     if hold:
         text += " hold %.1fs" % hold
@@ -337,9 +391,9 @@ def drag(start, end, hold=0.0, via=(), presses=1, label="drag"):
 def press(place):
     def play(player, side):
         x, y = place.point(side, player.harness)
-        player.pressing()
+        player.pressing((x, y))
         xdotool("mousemove", x, y, "mousedown", 1)
-        player.pressed()
+        player.pressed((x, y))
     return Step("press " + place.label, play)
 
 
@@ -373,7 +427,7 @@ def wheel(place, clicks, down=True):
 
 def key(*names):
     def play(player, side):
-        xdotool("key", "--delay", 40, *names)
+        xdotool("key", "--delay", KEY_DELAY, *names)
     return Step("key " + " ".join(names), play)
 
 
@@ -846,7 +900,8 @@ class Observer:
     def __init__(self, harness, accessibility):
         self.harness, self.accessibility = harness, accessibility
 
-    def state(self, side, watch):
+    def state(self, side, watch, view):
+        """What the boxes show; view is the window's sync reply (scroll positions, focus)."""
         fields = {}
         for box in watch:
             name = "%s.%s" % (side, box)
@@ -858,25 +913,24 @@ class Observer:
                 fields[box + ".sel"] = "%s-%s" % (normal(raw, selection[0])[1], normal(raw, selection[1])[1])
             else:
                 fields[box + ".sel"] = "none"
-            geometry = self.harness.run(cmd="geom", box=name, positions=[])
-            fields[box + ".top"] = geometry["top"]
-            fields["focus"] = geometry["focus"].split(".", 1)[-1]
+            fields[box + ".top"] = view["top"][name]
+            fields["focus"] = view["focus"].split(".", 1)[-1]
         fields["clipboard"] = clipboard("clipboard")
         fields["primary"] = clipboard("primary")
         return fields
 
     def settled(self, side, watch):
-        """The state once two reads in a row agree."""
+        """The state read between two syncs with the window that count no event between them
+        (the reads themselves send it none), so it is the state the step has left."""
         deadline = time.monotonic() + SETTLE_LIMIT
-        self.harness.run(cmd="sync")
-        last = self.state(side, watch)
+        names = ["%s.%s" % (side, box) for box in watch]
+        before = self.harness.run(cmd="sync", boxes=names)
         while True:
-            time.sleep(0.04)
-            self.harness.run(cmd="sync")
-            now = self.state(side, watch)
-            if now == last or time.monotonic() > deadline:
+            now = self.state(side, watch, before)
+            after = self.harness.run(cmd="sync", boxes=names)
+            if after == before or time.monotonic() > deadline:
                 return now
-            last = now
+            before = after
 
 
 def setup(harness, scenario, side):
@@ -962,6 +1016,17 @@ class InputMethodSession(Session):
                 os.environ[name] = value
 
 
+def shard(scenarios, parts):
+    """The scenarios dealt into parts of about the same number of steps, each in table order:
+    the longest first, each to the part with the fewest steps so far."""
+    loads, members = [0] * parts, [set() for _ in range(parts)]
+    for index in sorted(range(len(scenarios)), key=lambda i: -len(scenarios[i].steps)):
+        lightest = loads.index(min(loads))
+        loads[lightest] += len(scenarios[index].steps)
+        members[lightest].add(index)
+    return [[sc for i, sc in enumerate(scenarios) if i in chosen] for chosen in members]
+
+
 def known_reason(scenario, index):
     """The reason KNOWN gives for a difference at this step, and the entry that gives it."""
     entries = [step for (name, step) in KNOWN if name == scenario and step <= index]
@@ -980,6 +1045,9 @@ def main():
     if "--only" in args:
         only = set(args[args.index("--only") + 1].split(","))
     scenarios = [sc for sc in SCENARIOS if only is None or sc.name in only]
+    if "--shard" in args:
+        part, parts = map(int, args[args.index("--shard") + 1].split("/"))
+        scenarios = shard(scenarios, parts)[part - 1]
     verbose = "--verbose" in args
     if "--list" in args:
         for sc in scenarios:

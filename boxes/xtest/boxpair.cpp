@@ -14,7 +14,11 @@
 //       line break as one character, whichever box
 //   {"cmd":"clip","mode":"clipboard"|"primary","text":"..."}   (no "text": the selection is cleared)
 //   {"cmd":"focus","box":"ours.line"}   ("none": the window itself keeps the focus)
-//   {"cmd":"sync"}   returns once every X event sent before it has been handled
+//   {"cmd":"sync","boxes":["ours.input",...]}
+//       returns once every X event sent before it has been handled, with how many events have
+//       reached the window's widgets so far (timers aside; repaints and drops count), so that two
+//       syncs with the same count bracket a time in which nothing changed:
+//       -> {"changes":N,"top":{"ours.input":N,...},"focus":"..."}, top as in geom
 //   {"cmd":"geom","box":"qt.input","positions":[0,5]}
 //       -> {"rects":[[x,y,w,h],...],"box":[...],"viewport":[...],"top":N}: screen rectangles of
 //       the characters at those positions (zero width at a line's end), of the box and of its
@@ -191,6 +195,10 @@ class Window : public QWidget {
     setFixedSize(2 * kPanelWidth, kPanelHeight);
     // Off the screen's edges, so that a drag can go past every box's edges.
     move(60, 50);
+    qApp->installEventFilter(this);
+    // What changes without an event reaching a widget.
+    connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this] { ++changes; });
+    connect(qApp, &QApplication::focusChanged, this, [this] { ++changes; });
   }
 
   // The boxes go after this, and drop the focus as they go: nothing is told any more.
@@ -211,7 +219,15 @@ class Window : public QWidget {
     const QString cmd = command.value(QLatin1String("cmd")).toString();
     if (cmd == QLatin1String("sync")) {
       Sync();
-      return {};
+      QJsonObject tops;
+      for (const QJsonValue name : command.value(QLatin1String("boxes")).toArray()) {
+        QWidget* box = Box(name.toString());
+        if (!box) return Error(QStringLiteral("no box ") + name.toString());
+        tops.insert(name.toString(), TopPosition(box));
+      }
+      return {{QStringLiteral("changes"), static_cast<double>(changes)},
+              {QStringLiteral("top"), tops},
+              {QStringLiteral("focus"), FocusName()}};
     }
     if (cmd == QLatin1String("quit")) {
       QCoreApplication::quit();
@@ -280,6 +296,17 @@ class Window : public QWidget {
               {QStringLiteral("focus"), FocusName()}};
     }
     return Error(QStringLiteral("unknown command ") + cmd);
+  }
+
+ protected:
+  // Counts every event that reaches one of the window's widgets, but timers: a caret's blink
+  // must not keep the count moving, and what a timer changes (an autoscroll) is repainted.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Timer && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+      ++changes;
+    }
+    return false;
   }
 
  private:
@@ -392,6 +419,7 @@ class Window : public QWidget {
 
   Panel left, right;
   QString toldInputMethod = QStringLiteral("none");
+  long long changes = 0;
 };
 
 // Reads whole lines from standard input as the event loop finds them ready.
