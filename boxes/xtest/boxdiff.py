@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Our boxes against Qt's on a real X server, with real input.
 
-boxdiff.py BOXPAIR [--only NAME,...] [--shard K/N] [--list] [--verbose]
+boxdiff.py BOXPAIR [--only NAME,...] [--shard K/N] [--sessions M] [--list] [--verbose]
 
 Runs the boxpair window (our boxes on the left, Qt's on the right) and plays every scenario of
 SCENARIOS twice, once on each side, with the same X input events through xdotool; a place is
@@ -11,7 +11,8 @@ and selection through AT-SPI, the clipboard and the primary selection as any X c
 them, and which box has the focus and how far each has scrolled from the window, then compares
 the two sides. A step has settled once a read of all that falls between two syncs with the
 window in which no event reached it. With --shard K/N it plays the K-th of N parts of the table,
-about as long as each other (CTest runs each part in a session of its own).
+about as long as each other; with --sessions M it plays its part as M parts at once, each in a
+session of its own, and needs no display itself (CTest runs the table so).
 Differences listed in KNOWN are printed as "known:"; any other fails the run. Needs a display and
 a session bus of its own: xsession.sh provides both. The input-method rows (ime-...) play last, in
 a window that types through an ibus daemon started here, and also compare where each box told
@@ -1027,6 +1028,27 @@ def shard(scenarios, parts):
     return [[sc for i, sc in enumerate(scenarios) if i in chosen] for chosen in members]
 
 
+def in_sessions(args):
+    """--sessions M: the part asked for (all by default) played as M parts at once, each in a
+    desktop session of its own started through xsession.sh; their reports one after the other."""
+    at = args.index("--sessions")
+    sessions, args = int(args[at + 1]), args[:at] + args[at + 2:]
+    part, parts = 1, 1
+    if "--shard" in args:
+        at = args.index("--shard")
+        part, parts = map(int, args[at + 1].split("/"))
+        args = args[:at] + args[at + 2:]
+    here = os.path.dirname(os.path.abspath(__file__))
+    children = [subprocess.Popen(["bash", os.path.join(here, "xsession.sh"), sys.executable,
+                                  os.path.abspath(__file__)] + args +
+                                 ["--shard", "%d/%d" % ((part - 1) * sessions + n, parts * sessions)],
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+                for n in range(1, sessions + 1)]
+    for child in children:
+        sys.stdout.write(child.communicate()[0])
+    return max(child.returncode for child in children)
+
+
 def known_reason(scenario, index):
     """The reason KNOWN gives for a difference at this step, and the entry that gives it."""
     entries = [step for (name, step) in KNOWN if name == scenario and step <= index]
@@ -1041,6 +1063,8 @@ def main():
     if not args:
         print(__doc__)
         return 2
+    if "--sessions" in args:
+        return in_sessions(args)
     only = None
     if "--only" in args:
         only = set(args[args.index("--only") + 1].split(","))
