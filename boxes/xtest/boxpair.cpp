@@ -45,6 +45,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSocketNotifier>
 #include <QStyleFactory>
@@ -219,6 +220,7 @@ class Window : public QWidget {
     const QString cmd = command.value(QLatin1String("cmd")).toString();
     if (cmd == QLatin1String("sync")) {
       Sync();
+      const QScopedValueRollback<bool> reading(answering, true);
       QJsonObject tops;
       for (const QJsonValue name : command.value(QLatin1String("boxes")).toArray()) {
         QWidget* box = Box(name.toString());
@@ -282,6 +284,7 @@ class Window : public QWidget {
       return {{QStringLiteral("shot"), QString::fromLatin1(QCryptographicHash::hash(bits, QCryptographicHash::Md5).toHex())}};
     }
     if (cmd == QLatin1String("geom")) {
+      const QScopedValueRollback<bool> reading(answering, true);
       QJsonArray rects;
       for (const QJsonValue p : command.value(QLatin1String("positions")).toArray()) {
         rects.append(Rect(Global(box, CharRect(box, p.toInt()))));
@@ -299,10 +302,11 @@ class Window : public QWidget {
   }
 
  protected:
-  // Counts every event that reaches one of the window's widgets, but timers: a caret's blink
-  // must not keep the count moving, and what a timer changes (an autoscroll) is repainted.
+  // Counts every event that reaches one of the window's widgets, but timers (a caret's blink
+  // must not keep the count moving, and what a timer changes, an autoscroll, is repainted) and
+  // what answering a question sends.
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::Timer && watched->isWidgetType() &&
+    if (!answering && event->type() != QEvent::Timer && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
       ++changes;
     }
@@ -355,6 +359,7 @@ class Window : public QWidget {
       return {caret.x(), caret.y(), width, caret.height()};
     }
     if (auto* line = qobject_cast<QLineEdit*>(box)) {
+      Scrolled(line);
       // QLineEdit tells only where its caret is; the rest of its row is laid out alike here.
       QTextLayout layout(line->text(), line->font());
       layout.beginLayout();
@@ -377,6 +382,10 @@ class Window : public QWidget {
     return {caret.x(), caret.y(), 0, caret.height()};
   }
 
+  // QLineEdit scrolls its text sideways to the caret only when it paints, and the window paints
+  // on a timer of its own: painted now, what it is asked about is what it shows.
+  static void Scrolled(QLineEdit* line) { line->repaint(); }
+
   static QString FocusName() {
     const QWidget* focus = QApplication::focusWidget();
     if (!focus) return QStringLiteral("none");
@@ -387,7 +396,10 @@ class Window : public QWidget {
   // The position under the top left corner of the text in view: how far the box has scrolled.
   static int TopPosition(QWidget* box) {
     if (auto* plain = qobject_cast<QPlainTextEdit*>(box)) return plain->cursorForPosition(QPoint(1, 1)).position();
-    if (auto* line = qobject_cast<QLineEdit*>(box)) return line->cursorPositionAt(QPoint(3, line->height() / 2));
+    if (auto* line = qobject_cast<QLineEdit*>(box)) {
+      Scrolled(line);
+      return line->cursorPositionAt(QPoint(3, line->height() / 2));
+    }
     auto* own = static_cast<TextBoxBase*>(box);
     const QWidget* view = own->viewport();
     const int at = own->PositionAt(view->pos() + QPoint(1, qobject_cast<MultiLineBox*>(box) ? 1 : view->height() / 2));
@@ -420,6 +432,7 @@ class Window : public QWidget {
   Panel left, right;
   QString toldInputMethod = QStringLiteral("none");
   long long changes = 0;
+  bool answering = false;
 };
 
 // Reads whole lines from standard input as the event loop finds them ready.
