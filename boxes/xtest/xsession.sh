@@ -29,8 +29,10 @@ touch "$XAUTHORITY"
 # The server takes any cookie in its file; clients look theirs up by display, added below.
 xauth -q -f "$XAUTHORITY" add :0 . "$cookie"
 
-# -displayfd picks a free display and reports its number once the server accepts clients.
-Xvfb -displayfd 3 -auth "$XAUTHORITY" -screen 0 "${XSESSION_SCREEN:-1440x560x24}" -nolisten tcp -noreset \
+# -displayfd picks a free display and reports its number once the server accepts clients. Keys
+# do not repeat (-r): a key that a driver stalled by a busy machine holds between its press and
+# its release stays one key.
+Xvfb -displayfd 3 -auth "$XAUTHORITY" -screen 0 "${XSESSION_SCREEN:-1440x560x24}" -nolisten tcp -noreset -r \
   3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 for _ in $(seq 200); do
