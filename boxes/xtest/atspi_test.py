@@ -406,7 +406,7 @@ def main():
             start = len(events)
             xdo("mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
             wait(lambda: FOUND[OURS][line[0]].getState().contains(pyatspi.STATE_FOCUSED), "the hash tab")
-            settle()
+            settle(OURS)
             # The focus comes to the tab's first box; a caret told before it would keep a screen
             # reader from saying where the focus went.
             kinds = [e[0] for e in heard(OURS, line[0], start)]
