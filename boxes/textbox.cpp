@@ -1213,9 +1213,11 @@ void TextBoxBase::ExtendSelectionTo(const QPoint& point) {
       break;
     }
     case MouseSelection::Unit::Word: {
-      // A word that wraps onto the next row extends nothing, unless it is the double-click's.
+      // A word that wraps onto the next row extends nothing, nor does a line's start (a text
+      // edit finds no word start to move to there), unless it is in the double-click's word.
       const auto [start, end] = WordAt(at);
-      const bool oneRow = model.RowOf(start) == model.RowOf(end);
+      const bool lineStart = at == 0 || IsLineBreak(model.View()[at - 1]);
+      const bool oneRow = model.RowOf(start) == model.RowOf(end) && !lineStart;
       const auto extended = mouseUnit.ExtendByWord(at, start, oneRow ? end : start,
                                                    CaretRectAt(start, false).left(),
                                                    CaretRectAt(end, false).left(), point.x());

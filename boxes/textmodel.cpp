@@ -40,6 +40,14 @@ std::int32_t ToUnits(float pixels) {  // at most 64e6, below kSlow
   return static_cast<std::int32_t>(std::lround(std::clamp(pixels, 0.0f, 1.0e6f) * kUnitsPerPixel));
 }
 
+// A space that breaks words never starts a row: past the width it stays at the end of the row
+// before, however many there are, as in Qt's layouts (no-break spaces and tabs take their
+// place like any character).
+bool HangsAtRowEnd(char16_t c) {
+  return c == u' ' || c == 0x1680 || (c >= 0x2000 && c <= 0x200A && c != 0x2007) || c == 0x205F ||
+         c == 0x3000;
+}
+
 // Where the wrapping loop is within a row: the width so far and where the row starts.
 struct RowSoFar {
   std::int32_t x = 0;
@@ -78,7 +86,7 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const st
       const std::int32_t rest = sum - before[fit];
       // (A row holds its first character however wide; the row's width is 0 before it, so such
       // a character is in rest and rest is too wide.)
-      if (rest > width) break;
+      if (rest > width || HangsAtRowEnd(s[i + fit])) break;
       start = i + fit;
       rows.push_back(start);
       x = rest;
@@ -92,7 +100,7 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const st
         return i;
       }
       x += a;
-      if (x > width && i > start) {
+      if (x > width && i > start && !HangsAtRowEnd(c)) {
         rows.push_back(i);
         x = a;
         start = i;
@@ -626,7 +634,7 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
     const char32_t ch = CodePoint(i);
     const CharMetrics m = Metrics(ch);
     const std::int32_t a = ToUnits(m.advance);
-    if (row.x + a > width && i > row.start && !m.joinsPrevious) {
+    if (row.x + a > width && i > row.start && !m.joinsPrevious && !HangsAtRowEnd(s[i])) {
       rows.push_back(i);
       row = {0, i};
     }
