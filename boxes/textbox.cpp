@@ -54,6 +54,10 @@ CharMetrics Measure(const QFontMetricsF& metrics, char32_t ch) {
   CharMetrics m;
   m.advance = ch == u'\t' ? kTabStop
                           : static_cast<float>(metrics.horizontalAdvance(QString::fromUcs4(&ch, 1)));
+  // Qt's layouts keep a glyph's ink inside the row, a negative right bearing included.
+  if (ch != u'\t' && ch < 0x10000) {
+    m.overhang = static_cast<float>(std::max(0.0, -metrics.rightBearing(QChar(static_cast<char16_t>(ch)))));
+  }
   const QChar::Category category = QChar::category(ch);
   m.joinsPrevious = category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining ||
                     category == QChar::Mark_Enclosing || ch == 0x200D ||

@@ -59,19 +59,21 @@ std::vector<std::size_t> ReferenceRows(const std::u16string& text, float width) 
   return Rows(fresh);
 }
 
-// Advances in odd 64ths of a pixel, tabs, wide ideographs and the marks of TestMetrics.
+// Advances in odd 64ths of a pixel, tabs, wide ideographs, the marks of TestMetrics, and ink
+// past the advance of a few letters.
 CharMetrics VariedMetrics(char32_t ch) {
   if (ch == u'\t') return {80, false};
   if (ch < 0xD800 || ch >= 0xE000) {
     const CharMetrics m = TestMetrics(ch);
-    if (!m.joinsPrevious) return {m.advance + static_cast<float>(ch % 97) / 64, false};
+    const float overhang = ch == 'V' || ch == 'f' ? 1.5f : ch == 'y' ? 0.25f : 0;
+    if (!m.joinsPrevious) return {m.advance + static_cast<float>(ch % 97) / 64, false, overhang};
   }
   return TestMetrics(ch);
 }
 
 // The rows by the rules alone, one character at a time: a line break ends its row, and a
-// character that would take its row past the width starts the next, unless it is the row's
-// first, joins the one before or is a space (which hangs past the width instead).
+// character that would take its row (or its ink) past the width starts the next, unless it is
+// the row's first, joins the one before or is a space (which hangs past the width instead).
 std::vector<std::size_t> CharByCharRows(const std::u16string& t, float width) {
   std::vector<std::size_t> rows{0};
   const long limit = width > 0 ? std::lround(width * 64) : std::numeric_limits<long>::max();
@@ -87,7 +89,8 @@ std::vector<std::size_t> CharByCharRows(const std::u16string& t, float width) {
     }
     const CharMetrics m = VariedMetrics(pair ? 0x10000 + ((t[i] - 0xD800) << 10) + (t[i + 1] - 0xDC00) : t[i]);
     const long a = width > 0 ? std::lround(m.advance * 64) : 0;
-    if (x + a > limit && i > start && !m.joinsPrevious && t[i] != u' ' && t[i] != 0x3000) {
+    const long ink = width > 0 ? std::lround(m.overhang * 64) : 0;
+    if (x + a + ink > limit && i > start && !m.joinsPrevious && t[i] != u' ' && t[i] != 0x3000) {
       rows.push_back(start = i);
       x = 0;
     }

@@ -824,6 +824,9 @@ def mouse_memory_scenarios():
         # A space past the width hangs at the end of its row.
         s("wrap-space-hangs", {"input": "box QUJD -- quux sum box gamma (g) mode alpha QUJD (g)"},
           click(Beyond("input", 0)), typed("X"), key("Down"), key("Home")),
+        # A glyph whose ink reaches past its advance ends a row only if the ink fits.
+        s("wrap-keeps-ink-inside", {"input": "beta foo_bar zebra foo_bar -- foo_bar\nx=y+z Base64 box"},
+          click(LastOnRow("output", 0, 0.3)), key("shift+End")),
         # A drag held near the top edge scrolls the view up before it drops.
         s("dnd-hover-top-scrolls", {"input": LINES}, wheel(At("input", 2), 1),
           dclick(At("input", 152)), drag(At("input", 152), At("input", 62), hold=1.0)),
