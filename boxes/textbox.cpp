@@ -629,7 +629,10 @@ std::size_t TextBoxBase::PositionInRow(std::size_t row, double x) const {
   // Right of a row that wraps, the caret stays on it: before its last character, since the
   // place after it is where the next row starts. Over the right half of its last glyph it
   // goes there, as in a text edit.
-  const bool beyond = !line.isValid() || lineX >= line.naturalTextWidth();
+  // (Its spaces at the end hang past the width and count as right of it.)
+  std::size_t inked = r.end;
+  while (inked > r.start && IsSpace(model.View()[inked - 1])) --inked;
+  const bool beyond = !line.isValid() || lineX >= line.cursorToX(static_cast<int>(inked - r.start));
   const std::size_t end = model.IsWrappedRow(row) && beyond ? model.PreviousChar(r.end) : r.end;
   return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), end), false);
 }

@@ -982,11 +982,11 @@ def random_mix(seed, n):
             hold = 2.0 if vertical and len(text) < 600 else 0.0
             steps.append(drag(place(), end, hold=hold, presses=rng.choice((1, 1, 1, 2, 3))))
         elif kind < 0.90:
-            steps.append(mclick(place() if rng.random() < 0.7 else At(other, 0)))
+            steps.append(mclick(place() if rng.random() < 0.7 else Visible(other, 0.0, 0.3)))
         elif kind < 0.95 and multi:
             steps.append(wheel(Visible(box, 0.5, 0.5), rng.randint(1, 4), rng.random() < 0.6))
         else:
-            steps.append(click(At(other, 0)))
+            steps.append(click(Visible(other, 0.0, 0.3)))
     clip = rng.choice((None, "pasted", "two\nlines", line_of(3)))
     return s("random-%s-%d" % (seed, n), setup, *steps, clip=clip, primary=rng.choice((None, "prim")))
 
