@@ -102,33 +102,44 @@ std::pair<std::size_t, std::size_t> DoubleClickWord(const TextModel& model, std:
   return {start, RunEnd(text, start, kind)};
 }
 
+MouseSelection::Unit MouseSelection::CurrentUnit() const {
+  if (lineEnd_ > lineStart_) return Unit::Line;
+  return wordEnd_ > wordStart_ ? Unit::Word : Unit::Character;
+}
+
 void MouseSelection::Set(Unit unit, std::size_t start, std::size_t end) {
-  unit_ = unit;
-  start_ = unit == Unit::Character ? 0 : start;
-  end_ = unit == Unit::Character ? 0 : end;
+  if (unit != Unit::Line) wordStart_ = start, wordEnd_ = end;
+  if (unit != Unit::Word) lineStart_ = start, lineEnd_ = end;
+}
+
+std::size_t MouseSelection::Start() const {
+  const Unit unit = CurrentUnit();
+  return unit == Unit::Line ? lineStart_ : unit == Unit::Word ? wordStart_ : 0;
+}
+
+std::size_t MouseSelection::End() const {
+  const Unit unit = CurrentUnit();
+  return unit == Unit::Line ? lineEnd_ : unit == Unit::Word ? wordEnd_ : 0;
 }
 
 void MouseSelection::Map(const TextModel::Change& change) {
-  if (unit_ == Unit::Character) return;
-  start_ = change.Map(start_);
-  end_ = change.Map(end_);
-  if (start_ >= end_) Set(Unit::Character);
+  for (std::size_t* end : {&wordStart_, &wordEnd_, &lineStart_, &lineEnd_}) *end = change.Map(*end);
 }
 
 std::pair<std::size_t, std::size_t> MouseSelection::ExtendByLine(const TextModel& model,
                                                                 std::size_t position) const {
-  if (position >= start_ && position <= end_) return {start_, end_};
+  if (position >= lineStart_ && position <= lineEnd_) return {lineStart_, lineEnd_};
   const std::u16string_view text = model.View();
-  if (position < end_) return {end_, LineStartOf(text, position)};
-  return {start_, model.NextChar(LineEndOf(text, position))};
+  if (position < lineEnd_) return {lineEnd_, LineStartOf(text, position)};
+  return {lineStart_, model.NextChar(LineEndOf(text, position))};
 }
 
 std::optional<std::pair<std::size_t, std::size_t>> MouseSelection::ExtendByWord(
     std::size_t position, std::size_t wordStart, std::size_t wordEnd, double startX, double endX,
     double pointerX) const {
-  if (position >= start_ && position <= end_) return std::make_pair(start_, end_);
+  if (position >= wordStart_ && position <= wordEnd_) return std::make_pair(wordStart_, wordEnd_);
   if (wordEnd == wordStart || pointerX < startX || pointerX > endX) return std::nullopt;
-  const std::size_t anchor = position < end_ ? end_ : start_;
+  const std::size_t anchor = position < wordEnd_ ? wordEnd_ : wordStart_;
   return std::make_pair(anchor, pointerX - startX < endX - pointerX ? wordStart : wordEnd);
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 // How the mouse selects in a multi-line box, apart from the widget: the word a double-click
 // takes, and what a drag or a Shift+click after a double or triple click extends by. As in
-// Qt's text edits: after a double-click the selection grows by whole words, after a triple
-// click by whole lines (each with its line break), and a plain click goes back to characters.
+// Qt's text edits: the word of the last double-click and the line of the last triple click
+// are remembered apart; a drag or Shift+click grows the selection by whole lines (each with its
+// line break) while the line took something, else by whole words while the word did, else by
+// characters. Only a plain click that starts a new selection forgets them: not keys, not a
+// double-click after a triple click, not a click in the selection that could have been a drag.
 
 #include <cstddef>
 #include <optional>
@@ -36,8 +39,10 @@ class MouseSelection {
  public:
   enum class Unit { Character, Word, Line };
 
-  Unit CurrentUnit() const { return unit_; }
-  // The unit the selection [start, end) was made by; a Character unit forgets it.
+  // Line or Word while the one remembered took something, else Character.
+  Unit CurrentUnit() const;
+  // Remembers [start, end) as what a double (Word) or triple (Line) click took, keeping the
+  // other; Character forgets both.
   void Set(Unit unit, std::size_t start = 0, std::size_t end = 0);
 
   // The selection (anchor, cursor) that extending the line unit to position gives: the
@@ -53,16 +58,17 @@ class MouseSelection {
       std::size_t position, std::size_t wordStart, std::size_t wordEnd, double startX, double endX,
       double pointerX) const;
 
-  // The text changed: the unit's ends follow it as a text cursor's do, and a unit whose
-  // characters went with it ends.
+  // The text changed: the word and the line follow it as a text cursor's ends do, so one
+  // whose characters all went takes nothing any more.
   void Map(const TextModel::Change& change);
 
-  std::size_t Start() const { return start_; }
-  std::size_t End() const { return end_; }
+  // The extent of the current unit (0, 0 for characters).
+  std::size_t Start() const;
+  std::size_t End() const;
 
  private:
-  Unit unit_ = Unit::Character;
-  std::size_t start_ = 0, end_ = 0;
+  std::size_t wordStart_ = 0, wordEnd_ = 0;
+  std::size_t lineStart_ = 0, lineEnd_ = 0;
 };
 
 }  // namespace calvexa

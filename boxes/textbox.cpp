@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "boxtextdata.h"
 #include "textboxaccessible.h"
@@ -53,6 +54,10 @@ CharMetrics Measure(const QFontMetricsF& metrics, char32_t ch) {
   CharMetrics m;
   m.advance = ch == u'\t' ? kTabStop
                           : static_cast<float>(metrics.horizontalAdvance(QString::fromUcs4(&ch, 1)));
+  // Qt's layouts keep a glyph's ink inside the row, a negative right bearing included.
+  if (ch != u'\t' && ch < 0x10000) {
+    m.overhang = static_cast<float>(std::max(0.0, -metrics.rightBearing(QChar(static_cast<char16_t>(ch)))));
+  }
   const QChar::Category category = QChar::category(ch);
   m.joinsPrevious = category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining ||
                     category == QChar::Mark_Enclosing || ch == 0x200D ||
@@ -239,10 +244,15 @@ void TextBoxBase::timerEvent(QTimerEvent* event) {
     return;
   }
   // Held outside the box, the selection follows the pointer and the view scrolls, faster the
-  // farther the pointer is, as a text edit does.
-  const QRect visible = viewport()->rect();
-  const QPoint point = viewport()->mapFromGlobal(QCursor::pos());
-  if (selecting) {
+  // farther the pointer is, as a text edit does; a drag hovering within its edge's margin
+  // scrolls it alike.
+  QRect visible = viewport()->rect();
+  QPoint point = viewport()->mapFromGlobal(QCursor::pos());
+  if (dropPosition >= 0) {
+    point = dragHover;
+    const int mx = std::min(visible.width() / 3, 20), my = std::min(visible.height() / 3, 20);
+    visible.adjust(mx, my, -mx, -my);
+  } else if (selecting) {
     ExtendSelectionTo(point);
     AfterCaretMove(false, false);
   }
@@ -262,7 +272,8 @@ void TextBoxBase::timerEvent(QTimerEvent* event) {
 void TextBoxBase::selectAll() {
   if (!multiLine) model.EndUndoGroup();
   model.Select(0, model.Size());
-  AfterCaretMove();
+  // A text edit keeps its view where it was; a line edit's follows its caret.
+  AfterCaretMove(false, !multiLine);
 }
 
 void TextBoxBase::clear() { SetText({}); }
@@ -613,10 +624,16 @@ std::size_t TextBoxBase::PositionInRow(std::size_t row, double x) const {
   const Row r = RowAt(row);
   const auto layout = Layout(r, false);
   const QTextLine line = layout->lineAt(0);
-  const int at = line.isValid() ? line.xToCursor(x - r.origin.x()) : 0;
+  const double lineX = x - r.origin.x();
+  const int at = line.isValid() ? line.xToCursor(lineX) : 0;
   // Right of a row that wraps, the caret stays on it: before its last character, since the
-  // place after it is where the next row starts.
-  const std::size_t end = model.IsWrappedRow(row) ? model.PreviousChar(r.end) : r.end;
+  // place after it is where the next row starts. Over the right half of its last glyph it
+  // goes there, as in a text edit.
+  // (Its spaces at the end hang past the width and count as right of it.)
+  std::size_t inked = r.end;
+  while (inked > r.start && IsSpace(model.View()[inked - 1])) --inked;
+  const bool beyond = !line.isValid() || lineX >= line.cursorToX(static_cast<int>(inked - r.start));
+  const std::size_t end = model.IsWrappedRow(row) && beyond ? model.PreviousChar(r.end) : r.end;
   return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), end), false);
 }
 
@@ -929,8 +946,9 @@ bool TextBoxBase::MoveKey(QKeyEvent* event) {
     } else {
       target = Target(move, binding.forward != reversed, binding.select);
     }
-    model.SetCursor(target, binding.select);
     const bool page = move == Move::PageUp || move == Move::PageDown;
+    // A page key that cannot move the caret leaves the selection too.
+    if (!page || target != model.Cursor()) model.SetCursor(target, binding.select);
     const bool vertical = move == Move::RowUp || move == Move::RowDown || page;
     AfterCaretMove(vertical);
     if (page) pageCaretYValid = true;
@@ -1037,9 +1055,11 @@ std::size_t TextBoxBase::Target(Move move, bool forward, bool select) {
 std::size_t TextBoxBase::PageTarget(bool forward) {
   // As a text edit pages: the view moves by a page, and the caret goes to the row at the
   // height in the view it had before the first of a run of PgUp and PgDn, keeping its x.
-  // Where the view cannot move on, the caret goes to the first or last row.
+  // Where the view cannot move on, the caret goes to the first or last row; already there, it
+  // stays where it is.
   EnsureCursorVisible();
-  std::size_t row = CaretRow();
+  const std::size_t from = CaretRow();
+  std::size_t row = from;
   if (!pageCaretYValid) pageCaretY = RowTop(row);
   if (goalX < 0) goalX = CaretRect().left();
   double wanted = pageCaretY;
@@ -1060,7 +1080,7 @@ std::size_t TextBoxBase::PageTarget(bool forward) {
     else bar->setValue(static_cast<int>(top > static_cast<std::size_t>(FullRows()) ? top - FullRows() : 0));
     while (row > 0 && RowTop(row) > wanted) --row;
   }
-  return PositionInRow(row, goalX);
+  return row == from ? model.Cursor() : PositionInRow(row, goalX);
 }
 
 bool TextBoxBase::IsLineBoxWindowsScheme() const {
@@ -1200,9 +1220,13 @@ void TextBoxBase::ExtendSelectionTo(const QPoint& point) {
       break;
     }
     case MouseSelection::Unit::Word: {
+      // A word that wraps onto the next row extends nothing, nor does a line's start (a text
+      // edit finds no word start to move to there), unless it is in the double-click's word.
       const auto [start, end] = WordAt(at);
-      if (model.RowOf(start) != model.RowOf(end)) return;
-      const auto extended = mouseUnit.ExtendByWord(at, start, end, CaretRectAt(start, false).left(),
+      const bool lineStart = at == 0 || IsLineBreak(model.View()[at - 1]);
+      const bool oneRow = model.RowOf(start) == model.RowOf(end) && !lineStart;
+      const auto extended = mouseUnit.ExtendByWord(at, start, oneRow ? end : start,
+                                                   CaretRectAt(start, false).left(),
                                                    CaretRectAt(end, false).left(), point.x());
       if (!extended) return;
       model.Select(extended->first, extended->second);
@@ -1252,11 +1276,10 @@ void TextBoxBase::mouseReleaseEvent(QMouseEvent* event) {
     autoScroll.stop();
     EnsureCursorVisible();
   }
-  if (mightDrag) {  // pressed in the selection and let go without dragging
+  if (mightDrag) {  // pressed in the selection and let go without dragging: no scrolling
     mightDrag = false;
     model.SetCursor(HitTest(point), false);
-    mouseUnit.Set(MouseSelection::Unit::Character);
-    AfterCaretMove();
+    AfterCaretMove(false, false);
     return;
   }
   if (selecting) PublishSelection();
@@ -1281,17 +1304,18 @@ void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {
   mightDrag = false;
   selecting = true;
   model.SetCursor(at, false);
-  mouseUnit.Set(MouseSelection::Unit::Character);
-  // A text edit selects a word only on a row with text; a drag from it goes by words.
+  // A text edit selects a word only on a row with text; a drag from it goes by words. It
+  // neither scrolls to the word nor forgets the line of a triple click just before.
+  std::size_t start = at, end = at;
   const std::size_t row = multiLine ? model.RowOf(at) : 0;
   if (!multiLine || model.RowEnd(row) > model.RowStart(row)) {
-    const auto [start, end] = WordAt(at);
+    std::tie(start, end) = WordAt(at);
     model.Select(start, end);
-    if (multiLine && end > start) mouseUnit.Set(MouseSelection::Unit::Word, start, end);
   }
+  if (multiLine) mouseUnit.Set(MouseSelection::Unit::Word, start, end);
   sinceDoubleClick.start();
   doubleClickPoint = point;
-  AfterCaretMove();
+  AfterCaretMove(false, !multiLine);
   PublishSelection();
 }
 
@@ -1515,17 +1539,23 @@ void TextBoxBase::dragMoveEvent(QDragMoveEvent* event) {
     return;
   }
   dropPosition = static_cast<int>(HitTest(event->position().toPoint()));
+  if (multiLine) {
+    dragHover = event->position().toPoint();
+    if (!autoScroll.isActive()) autoScroll.start(100, this);
+  }
   viewport()->update();
   event->acceptProposedAction();
 }
 
 void TextBoxBase::dragLeaveEvent(QDragLeaveEvent*) {
   dropPosition = -1;
+  autoScroll.stop();
   viewport()->update();
 }
 
 void TextBoxBase::dropEvent(QDropEvent* event) {
   dropPosition = -1;
+  autoScroll.stop();
   const QMimeData* data = event->mimeData();
   if (!data || !data->hasText()) {
     event->ignore();

@@ -227,6 +227,7 @@ class TextBoxBase : public QAbstractScrollArea {
   double pageCaretY = 0;  // the caret's height in view that PgUp and PgDn keep
   bool pageCaretYValid = false;
   int dropPosition = -1;  // where a drag would drop, while one hovers
+  QPoint dragHover;       // and where it hovers
   // The characters a drag from here takes away, followed through the changes made while it
   // runs (a drop elsewhere may make a handler rewrite this box); empty when none.
   std::pair<std::size_t, std::size_t> dragged;

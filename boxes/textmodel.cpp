@@ -36,8 +36,20 @@ const std::int32_t* BreaksOnly() {
   }();
   return table.data();
 }
+const std::int32_t* NoOverhang() {
+  static const std::vector<std::int32_t> table(kTable, 0);
+  return table.data();
+}
 std::int32_t ToUnits(float pixels) {  // at most 64e6, below kSlow
   return static_cast<std::int32_t>(std::lround(std::clamp(pixels, 0.0f, 1.0e6f) * kUnitsPerPixel));
+}
+
+// A space that breaks words never starts a row: past the width it stays at the end of the row
+// before, however many there are, as in Qt's layouts (no-break spaces and tabs take their
+// place like any character).
+bool HangsAtRowEnd(char16_t c) {
+  return c == u' ' || c == 0x1680 || (c >= 0x2000 && c <= 0x200A && c != 0x2007) || c == 0x205F ||
+         c == 0x3000;
 }
 
 // Where the wrapping loop is within a row: the width so far and where the row starts.
@@ -50,9 +62,11 @@ struct RowSoFar {
 // first character that needs a closer look (a line break, a mark, a surrogate, one not measured
 // yet), and returns where it stopped. The hot path of every paste: characters in the flat tables
 // are added up four at a time, and a row breaks inside a block where a character-by-character
-// pass would break it, so the rows are the ones that pass gives.
+// pass would break it, so the rows are the ones that pass gives. A character's overhang counts
+// when it would end its row: a block near the edge is stepped through if any has one.
 std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const std::int32_t* fast,
-                     std::int32_t width, RowSoFar& row, std::vector<std::size_t>& rows) {
+                     const std::int32_t* overhang, std::int32_t maxOverhang, std::int32_t width,
+                     RowSoFar& row, std::vector<std::size_t>& rows) {
   std::int32_t x = row.x;
   std::size_t start = row.start;
   while (i < end) {
@@ -63,7 +77,7 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const st
       const std::int32_t a0 = fast[four & 0xFFFF], a1 = fast[(four >> 16) & 0xFFFF];
       const std::int32_t a2 = fast[(four >> 32) & 0xFFFF], a3 = fast[four >> 48];
       const std::int32_t sum = x + a0 + a1 + a2 + a3;
-      if (sum <= width) {
+      if (sum + maxOverhang <= width) {
         x = sum;
         i += 4;
         continue;
@@ -72,13 +86,13 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const st
       // found without a branch for each. If the rest of the block fits on the next row, the
       // block is done; otherwise (a character to look at closer, a row narrower than what is
       // left) it is stepped through one by one.
-      if ((a0 | a1 | a2 | a3) & kSlow) break;
+      if (((a0 | a1 | a2 | a3) & kSlow) || maxOverhang > 0) break;
       const std::int32_t before[4] = {x, x + a0, x + a0 + a1, x + a0 + a1 + a2};
       const std::size_t fit = (before[1] <= width) + (before[2] <= width) + (before[3] <= width);
       const std::int32_t rest = sum - before[fit];
       // (A row holds its first character however wide; the row's width is 0 before it, so such
       // a character is in rest and rest is too wide.)
-      if (rest > width) break;
+      if (rest > width || HangsAtRowEnd(s[i + fit])) break;
       start = i + fit;
       rows.push_back(start);
       x = rest;
@@ -92,7 +106,7 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const st
         return i;
       }
       x += a;
-      if (x > width && i > start) {
+      if (x + overhang[c] > width && i > start && !HangsAtRowEnd(c)) {
         rows.push_back(i);
         x = a;
         start = i;
@@ -457,6 +471,8 @@ void TextModel::SetWrap(float width, std::function<CharMetrics(char32_t)> measur
   measure_ = std::move(measure);
   advance_.assign(kTable, -1);
   joins_.assign(kTable, 0);
+  overhang_.assign(kTable, 0);
+  maxOverhang_ = 0;
   fast_.assign(kTable, kSlow);  // line breaks and surrogates always take the slow path
   others_.clear();
   RebuildRows();
@@ -477,9 +493,12 @@ CharMetrics TextModel::Metrics(char32_t ch) const {
     const CharMetrics m = measure_(ch);
     advance_[ch] = ToUnits(m.advance);
     joins_[ch] = m.joinsPrevious;
+    overhang_[ch] = ToUnits(m.overhang);
+    maxOverhang_ = std::max(maxOverhang_, overhang_[ch]);
     if (!m.joinsPrevious && !IsLineBreak(static_cast<char16_t>(ch))) fast_[ch] = advance_[ch];
   }
-  return {static_cast<float>(advance_[ch]) / kUnitsPerPixel, joins_[ch] != 0};
+  return {static_cast<float>(advance_[ch]) / kUnitsPerPixel, joins_[ch] != 0,
+          static_cast<float>(overhang_[ch]) / kUnitsPerPixel};
 }
 
 double TextModel::Width(std::size_t from, std::size_t to) const {
@@ -606,7 +625,8 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
       if (wanted > rows.capacity()) rows.reserve(wanted + wanted / 8);
       estimateAt = n;
     }
-    i = PlainRun(s, i, estimateAt, fast, width, row, rows);
+    i = PlainRun(s, i, estimateAt, fast, wrap ? overhang_.data() : NoOverhang(), wrap ? maxOverhang_ : 0,
+                 width, row, rows);
     if (i >= estimateAt) continue;
     const char16_t c = s[i];
     if (!wrap && !IsLineBreak(c)) {
@@ -626,7 +646,8 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
     const char32_t ch = CodePoint(i);
     const CharMetrics m = Metrics(ch);
     const std::int32_t a = ToUnits(m.advance);
-    if (row.x + a > width && i > row.start && !m.joinsPrevious) {
+    if (row.x + a + ToUnits(m.overhang) > width && i > row.start && !m.joinsPrevious &&
+        !HangsAtRowEnd(s[i])) {
       rows.push_back(i);
       row = {0, i};
     }

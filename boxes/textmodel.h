@@ -38,6 +38,9 @@ struct CharMetrics {
   // row of the character before it however far past the width that row then reaches (as a
   // cluster of marks does in Qt's wrap-anywhere layout).
   bool joinsPrevious = false;
+  // How far its ink reaches past its advance (a negative right bearing): a row holds it only
+  // if the ink fits too, as Qt's layouts wrap.
+  float overhang = 0;
 };
 
 class TextModel {
@@ -232,6 +235,8 @@ class TextModel {
   // measured yet.
   mutable std::vector<std::int32_t> advance_;  // in 64ths of a pixel
   mutable std::vector<std::uint8_t> joins_;
+  mutable std::vector<std::int32_t> overhang_;  // in 64ths of a pixel
+  mutable std::int32_t maxOverhang_ = 0;         // of every character measured so far
   // The advances the wrapping loop adds up directly, below 0 where it must look closer.
   mutable std::vector<std::int32_t> fast_;
   mutable std::unordered_map<char32_t, CharMetrics> others_;

@@ -59,19 +59,21 @@ std::vector<std::size_t> ReferenceRows(const std::u16string& text, float width) 
   return Rows(fresh);
 }
 
-// Advances in odd 64ths of a pixel, tabs, wide ideographs and the marks of TestMetrics.
+// Advances in odd 64ths of a pixel, tabs, wide ideographs, the marks of TestMetrics, and ink
+// past the advance of a few letters.
 CharMetrics VariedMetrics(char32_t ch) {
   if (ch == u'\t') return {80, false};
   if (ch < 0xD800 || ch >= 0xE000) {
     const CharMetrics m = TestMetrics(ch);
-    if (!m.joinsPrevious) return {m.advance + static_cast<float>(ch % 97) / 64, false};
+    const float overhang = ch == 'V' || ch == 'f' ? 1.5f : ch == 'y' ? 0.25f : 0;
+    if (!m.joinsPrevious) return {m.advance + static_cast<float>(ch % 97) / 64, false, overhang};
   }
   return TestMetrics(ch);
 }
 
 // The rows by the rules alone, one character at a time: a line break ends its row, and a
-// character that would take its row past the width starts the next, unless it is the row's
-// first or joins the one before.
+// character that would take its row (or its ink) past the width starts the next, unless it is
+// the row's first, joins the one before or is a space (which hangs past the width instead).
 std::vector<std::size_t> CharByCharRows(const std::u16string& t, float width) {
   std::vector<std::size_t> rows{0};
   const long limit = width > 0 ? std::lround(width * 64) : std::numeric_limits<long>::max();
@@ -87,7 +89,8 @@ std::vector<std::size_t> CharByCharRows(const std::u16string& t, float width) {
     }
     const CharMetrics m = VariedMetrics(pair ? 0x10000 + ((t[i] - 0xD800) << 10) + (t[i + 1] - 0xDC00) : t[i]);
     const long a = width > 0 ? std::lround(m.advance * 64) : 0;
-    if (x + a > limit && i > start && !m.joinsPrevious) {
+    const long ink = width > 0 ? std::lround(m.overhang * 64) : 0;
+    if (x + a + ink > limit && i > start && !m.joinsPrevious && t[i] != u' ' && t[i] != 0x3000) {
       rows.push_back(start = i);
       x = 0;
     }
@@ -308,7 +311,8 @@ TEST(TextModel, IncrementalRowsMatchAFreshLayoutUnderRandomEdits) {
 TEST(TextModel, RowsMatchACharacterByCharacterLayoutOnRandomTexts) {
   static const std::u16string kPieces[] = {
       u"\r\n", u"\r", u"\n", u"\u2028", u"\u2029", u"\t", u"e\u0301", u"\u00E9\u00FF", u"\u2019\u20AC", u"\u4E00",
-      u"\U0001F600", u"\xD83D", u"\xDE00", u"\u093F", u"\u200D\uFE0F", std::u16string(1, 0)};
+      u"\U0001F600", u"\xD83D", u"\xDE00", u"\u093F", u"\u200D\uFE0F", std::u16string(1, 0),
+      u"\u3000\u00A0  "};
   for (unsigned seed = 1; seed <= 16; ++seed) {
     std::mt19937 rng(seed);
     const auto piece = [&] {

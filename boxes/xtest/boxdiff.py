@@ -2,6 +2,7 @@
 """Our boxes against Qt's on a real X server, with real input.
 
 boxdiff.py BOXPAIR [--only NAME,...] [--shard K/N] [--sessions M] [--list] [--verbose]
+boxdiff.py BOXPAIR --random SEED[:COUNT] [--only NAME,...] [--list] [--verbose]
 
 Runs the boxpair window (our boxes on the left, Qt's on the right) and plays every scenario of
 SCENARIOS twice, once on each side, with the same X input events through xdotool; a place is
@@ -17,6 +18,11 @@ Differences listed in KNOWN are printed as "known:"; any other fails the run. Ne
 a session bus of its own: xsession.sh provides both. The input-method rows (ime-...) play last, in
 a window that types through an ibus daemon started here, and also compare where each box told
 the input method its caret is.
+
+With --random, COUNT (10 unless told) seeded scenarios of random clicks, double and triple
+clicks, Shift+clicks, drags, keys, typing, undo, pastes, middle clicks and wheel turns are played
+instead of the table, to look for what still differs; scenario N of a seed is the same whatever
+the count, so "--random SEED:COUNT --only random-SEED-N" plays one again.
 """
 
 import ctypes
@@ -265,6 +271,46 @@ def Outside(box, direction, distance, k=0):
     return Place(box, [k], how, "%s:%s%d(%d)" % (box, direction, distance, k))
 
 
+def LastOnRow(box, k, fx=0.75, span=160):
+    """On the last character of the row holding k (among the span characters after it)."""
+    def how(g):
+        x, y, w, h = _char(g)
+        on_row = [r for r in g["rects"] if r[1] == y and r[2] > 0] or [_char(g)]
+        x, y, w, h = max(on_row, key=lambda r: r[0])
+        return x + w * fx, y + h / 2
+    return Place(box, list(range(k, k + span)), how, "%s@last-of-row(%d)/%.2f" % (box, k, fx))
+
+
+class Visible(Place):
+    """On a character in view, the pick-th fraction of the way through the wide ones (narrow
+    ones, a space or a comma, are too narrow to tell the two boxes' rounding apart), fx of its
+    width in; where "last", on the last character of that one's row, where "beyond", right of
+    that row. Reckoned from what the box shows when the step plays, so that the same step hits
+    the same character on both sides as long as both show the same."""
+
+    def __init__(self, box, pick, fx, where="char"):
+        Place.__init__(self, box, [], None, "%s:visible(%.2f,%s)/%.1f" % (box, pick, where, fx))
+        self.pick, self.fx, self.where = pick, fx, where
+
+    def point(self, side, harness):
+        name = "%s.%s" % (side, self.box)
+        top = harness.run(cmd="geom", box=name, positions=[])["top"]
+        g = harness.run(cmd="geom", box=name, positions=list(range(top, top + 500)))
+        # Qt's line edit has no viewport of its own: a line box's text shows inside its frame.
+        frame = [a + d for a, d in zip(g["box"], (2, 2, -4, -4))]
+        vx, vy, vw, vh = g["viewport"] if self.box in MULTI else frame
+        shown = [r for r in g["rects"] if r[2] >= 5 and vx <= r[0] and r[0] + r[2] <= vx + vw
+                 and vy <= r[1] and r[1] + r[3] <= vy + vh]
+        if not shown:
+            return int(vx + vw / 2), int(vy + vh / 2)
+        x, y, w, h = shown[min(len(shown) - 1, int(self.pick * len(shown)))]
+        if self.where == "beyond":
+            return vx + vw - 6, int(round(y + h / 2))
+        if self.where == "last":
+            x, y, w, h = max((r for r in g["rects"] if r[1] == y and r[2] > 0), key=lambda r: r[0])
+        return int(round(x + w * self.fx)), int(round(y + h / 2))
+
+
 # ---------------------------------------------------------------------------------------------
 # Steps: each plays real X input on one side
 
@@ -384,6 +430,8 @@ def drag(start, end, hold=0.0, via=(), presses=1, label="drag"):
         xdotool(*args)
         player.pressed(points[0])
     text = "%s %s -> %s" % (label, start.label, end.label)
+    if presses > 1:
+        text += " after %d clicks" % (presses - 1)
     if hold:
         text += " hold %.1fs" % hold
     return Step(text, play)
@@ -802,6 +850,44 @@ def more_scenarios():
     ]
 
 
+def mouse_memory_scenarios():
+    """What a seeded comparison of random input found: a double or triple click is remembered
+    until a plain click starts a selection elsewhere, and a few keys keep the view or the selection."""
+    lines = {"input": "alpha beta\ngamma delta\nepsilon"}
+    return [
+        s("select-all-keeps-view", {"input": LINES}, click(At("input", 2)), key("ctrl+a"),
+          key("shift+Left")),
+        s("dclick-word-below-view", {"input": "\n".join("l%d" % i for i in range(9)) + " " + "w" * 90},
+          dclick(At("input", 27)), key("shift+Right")),
+        s("page-keys-keep-selection", {"input": WORDS}, dclick(At("input", 8)), key("Next"),
+          key("Prior"), key("shift+Next"), key("Prior")),
+        s("tclick-dclick-shift-click", lines, tclick(At("input", 3)), dclick(At("input", 7)),
+          sclick(At("input", 20))),
+        s("dclick-shift-down-click-in-selection", {"input": WORDS + "\n" + WORDS},
+          dclick(At("input", 13)), key("shift+Down"), click(At("input", 25)), sclick(At("input", 3))),
+        s("tclick-empty-last-line", {"input": "one two\nthree 45\n"}, tclick(At("input", 17)),
+          sclick(At("input", 10))),
+        s("click-last-glyph-of-wrapped-row", {"input": "0123456789" * 8},
+          click(LastOnRow("input", 0)), typed("X"), click(LastOnRow("input", 0, 0.25)), typed("Y")),
+        s("drag-line-far-past-left", {"line": LONG_LINE}, click(At("line", 1)), key("End"),
+          drag(At("line", len(LONG_LINE) - 30), Outside("line", "left", 40))),
+        # The remembered word follows edits: typed over, it is gone; pasted into, it grows.
+        s("dclick-type-over-shift-click", {"input": WORDS}, dclick(At("input", 8)), typed("xy"),
+          sclick(At("input", 20))),
+        s("dclick-middle-paste-inside-shift-click", {"input": "one twothree four"},
+          dclick(At("input", 6)), mclick(At("input", 6)), sclick(At("input", 12))),
+        # A space past the width hangs at the end of its row.
+        s("wrap-space-hangs", {"input": "box QUJD -- quux sum box gamma (g) mode alpha QUJD (g)"},
+          click(Beyond("input", 0)), typed("X"), key("Down"), key("Home")),
+        # A glyph whose ink reaches past its advance ends a row only if the ink fits.
+        s("wrap-keeps-ink-inside", {"input": "beta foo_bar zebra foo_bar -- foo_bar\nx=y+z Base64 box"},
+          click(LastOnRow("output", 0, 0.3)), key("shift+End")),
+        # A drag held near the top edge scrolls the view up before it drops.
+        s("dnd-hover-top-scrolls", {"input": LINES}, wheel(At("input", 2), 1),
+          dclick(At("input", 152)), drag(At("input", 152), At("input", 62), hold=1.0)),
+    ]
+
+
 def random_scenarios(seed, count):
     """Seeded mixes of clicks, keys and typing in the encoding input."""
     rng = random.Random(seed)
@@ -888,7 +974,86 @@ def input_method_scenarios():
     ]
 
 
-SCENARIOS = fixed_scenarios() + more_scenarios() + random_scenarios(20261207, 6) + input_method_scenarios()
+def random_mix(seed, n):
+    """Scenario n of seed: 8 to 20 steps of every kind of input, mostly in one box, each drawn
+    from its own generator, so that it is the same whatever the count asked for."""
+    rng = random.Random("%s/%d" % (seed, n))
+    vocabulary = ["alpha", "beta", "gamma", "mode", "quux", "box", "sum", "dozen", "zebra",
+                  "a.b", "x=y+z", "(g)", "--", "foo_bar", "Base64", "QUJD", "name@host"]
+
+    def line_of(words):
+        return " ".join(rng.choice(vocabulary) for _ in range(words))
+    box = rng.choice(("input", "input", "input", "output", "line", "short"))
+    multi = box in MULTI
+    if multi:
+        lines = [line_of(rng.choice((0, 1, 3, 6, 12))) for _ in range(rng.choice((1, 2, 4, 9, 30)))]
+        text = "\n".join(lines)
+        setup = {"input": text}
+    else:
+        text = line_of(rng.choice((2, 5, 30)) if box == "line" else rng.choice((1, 2, 4)))
+        setup = {box: text}
+    other = rng.choice(("dinput", "line", "input")) if box != "input" else "dinput"
+
+    def place():
+        kind, pick, fx = rng.random(), round(rng.random(), 2), rng.choice((0.3, 0.7))
+        if kind < 0.75 or not multi:
+            return Visible(box, pick, fx)
+        if kind < 0.85:
+            return Visible(box, pick, fx, "beyond")
+        if kind < 0.92:
+            return Below(box)
+        return Visible(box, pick, fx, "last")
+
+    def outside():
+        if not multi:
+            return Outside(box, rng.choice(("left", "right")), rng.choice((10, 40)))
+        return Outside(box, rng.choice(("below", "above", "right")), 40)
+    keys = ["Left", "Right", "Up", "Down", "Home", "End", "shift+Left", "shift+Right", "shift+Up",
+            "shift+Down", "ctrl+Left", "ctrl+Right", "shift+ctrl+Left", "shift+ctrl+Right",
+            "shift+Home", "shift+End", "ctrl+Home", "ctrl+End", "shift+ctrl+End", "Prior", "Next",
+            "shift+Prior", "shift+Next", "BackSpace", "Delete", "ctrl+BackSpace", "ctrl+Delete",
+            "Return", "ctrl+a", "ctrl+c", "ctrl+x", "ctrl+v", "shift+Insert", "ctrl+z", "ctrl+z",
+            "ctrl+y", "ctrl+shift+z", "ctrl+k"]
+    steps = [rng.choice((click, dclick, tclick))(place())]
+    for _ in range(rng.randint(7, 19)):
+        kind = rng.random()
+        if kind < 0.30:
+            steps.append(key(rng.choice(keys)))
+        elif kind < 0.38:
+            steps.append(typed("".join(rng.choice("xyz .,") for _ in range(rng.randint(1, 4)))))
+        elif kind < 0.52:
+            steps.append(click(place()))
+        elif kind < 0.60:
+            steps.append(dclick(place()))
+        elif kind < 0.65:
+            steps.append(tclick(place()))
+        elif kind < 0.75:
+            steps.append(sclick(place()))
+        elif kind < 0.85:
+            end = outside() if rng.random() < 0.3 else place()
+            # Held above or below, the view scrolls as fast as the machine lets it: only a
+            # short text reaches its end in the time held on both sides alike.
+            vertical = multi and end.label.split(":")[-1][:5] in ("below", "above")
+            hold = 2.0 if vertical and len(text) < 600 else 0.0
+            steps.append(drag(place(), end, hold=hold, presses=rng.choice((1, 1, 1, 2, 3))))
+        elif kind < 0.90:
+            steps.append(mclick(place() if rng.random() < 0.7 else Visible(other, 0.0, 0.3)))
+        elif kind < 0.95 and multi:
+            steps.append(wheel(Visible(box, 0.5, 0.5), rng.randint(1, 4), rng.random() < 0.6))
+        else:
+            steps.append(click(Visible(other, 0.0, 0.3)))
+    clip = rng.choice((None, "pasted", "two\nlines", line_of(3)))
+    return s("random-%s-%d" % (seed, n), setup, *steps, clip=clip, primary=rng.choice((None, "prim")))
+
+
+def random_mode(argument):
+    """The scenarios of --random SEED[:COUNT] (ten unless told)."""
+    seed, _, count = argument.partition(":")
+    return [random_mix(seed, n) for n in range(int(count or 10))]
+
+
+SCENARIOS = (fixed_scenarios() + more_scenarios() + random_scenarios(20261207, 6)
+             + input_method_scenarios() + mouse_memory_scenarios())
 if os.environ.get("BOXDIFF_REPEAT"):
     SCENARIOS = [sc for sc in SCENARIOS for _ in range(int(os.environ["BOXDIFF_REPEAT"]))]
 
@@ -1068,7 +1233,9 @@ def main():
     only = None
     if "--only" in args:
         only = set(args[args.index("--only") + 1].split(","))
-    scenarios = [sc for sc in SCENARIOS if only is None or sc.name in only]
+    # Seeded random scenarios instead of the table, to look for what still differs.
+    table = random_mode(args[args.index("--random") + 1]) if "--random" in args else SCENARIOS
+    scenarios = [sc for sc in table if only is None or sc.name in only]
     if "--shard" in args:
         part, parts = map(int, args[args.index("--shard") + 1].split("/"))
         scenarios = shard(scenarios, parts)[part - 1]
@@ -1120,6 +1287,11 @@ def main():
             print("no longer seen (remove from KNOWN?): %s / %d: %s" % (entry + (KNOWN[entry],)))
     print("%d scenarios, %d steps on each side, %d new differences, %d known, %.0f s"
           % (len(scenarios), steps, unknown, known, time.monotonic() - started))
+    if "--random" in args:
+        different = sorted({name for name, _ in differing}, key=lambda n: int(n.rsplit("-", 1)[1]))
+        print("random %s: %d the same, %d different%s" % (args[args.index("--random") + 1],
+              len(scenarios) - len(different), len(different),
+              (": " + ",".join(different)) if different else ""))
     return 1 if unknown else 0
 
 

@@ -367,9 +367,10 @@ class Window : public QWidget {
       layout.endLayout();
       const int size = static_cast<int>(line->text().size());
       const int at = std::clamp(position, 0, size);
-      // The input method's rectangle starts 5 pixels left of the caret.
+      // The input method's rectangle starts 5 pixels left of the caret, which stands at its x
+      // rounded to a pixel.
       const QRect caret = line->inputMethodQuery(Qt::ImCursorRectangle).toRect().adjusted(5, 0, 0, -1);
-      const double x = caret.x() + row.cursorToX(at) - row.cursorToX(line->cursorPosition());
+      const double x = caret.x() - std::round(row.cursorToX(line->cursorPosition())) + row.cursorToX(at);
       const double width = at < size ? row.cursorToX(at + 1) - row.cursorToX(at) : 0;
       return {static_cast<int>(std::lround(x)), caret.y(), static_cast<int>(std::lround(width)), caret.height()};
     }
