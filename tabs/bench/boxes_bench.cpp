@@ -6,7 +6,7 @@
 // Boxes are found by name as plain widgets and their texts read and written through the USER
 // property, so whatever box classes the window uses are measured the same way.
 //
-// Offscreen; usage: boxes_bench [runs] [paste|key|small|reader|word|memory]. Without a section every one runs;
+// Offscreen; usage: boxes_bench [runs] [paste|key|small|reader|word|mixed|memory]. Without a section every one runs;
 // memory always runs in a process of its own, since it must start clean.
 #include <QAccessible>
 #include <QAbstractScrollArea>
@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTest>
 #include <algorithm>
@@ -429,6 +430,89 @@ void WordSection(int runs, qsizetype size) {
   }
 }
 
+// Lines of mixed scripts: kerned Latin, emoji joined into families and flags, Arabic, Chinese,
+// combining accents and tabs, CR LF between lines of about a hundred characters.
+QString MixedText(qsizetype size, unsigned seed) {
+  static const char16_t* const kPieces[] = {
+      u"AWAY To View WAVE data", u"Typography, kerned: AV Ta Yo LT", u"\U0001F468\u200D\U0001F469\u200D\U0001F467",
+      u"\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7", u"\u0645\u0631\u062D\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645",
+      u"\u4F60\u597D\u4E16\u754C\uFF0C\u6587\u5B57", u"e\u0301te\u0301", u"a\tbb\tccc", u"\u0939\u093F\u0928\u094D\u0926\u0940"};
+  std::mt19937 rng(seed);
+  QString text;
+  text.reserve(size + 256);
+  qsizetype lineStart = 0;
+  while (text.size() < size) {
+    text += QStringView(kPieces[rng() % std::size(kPieces)]);
+    if (text.size() - lineStart >= 100) {
+      text += u"\r\n";
+      lineStart = text.size();
+    } else {
+      text += u' ';
+    }
+  }
+  text.truncate(size);
+  if (text.endsWith(u'\r')) text.chop(1);
+  return text;
+}
+
+// 8 MiB of mixed scripts pasted into the encoding input, a key at its end and at its start, and
+// a click in view after the scroll bar was dragged anywhere into it. The encoding's own time is
+// given beside them: what the box adds is the rest.
+void MixedSection(int runs, qsizetype size) {
+  const QString text = MixedText(size, 9);
+  QGuiApplication::clipboard()->setText(text);
+  Figure codec, paste, end, start, scroll, click;
+  std::mt19937 rng(10);
+  const std::u16string plain = text.toStdU16String();
+  for (int r = 0; r < runs; ++r) {
+    const auto codecStart = Clock::now();
+    const std::u16string encoded = Codec().Encode64(plain);
+    codec.Add(std::chrono::duration<double>(Clock::now() - codecStart).count(), 0);
+    const double fraction = std::uniform_real_distribution<double>(0.05, 0.95)(rng);
+    double floorTimes[5];
+    {
+      Floor floor("txtB64eIN", "txtB64eOUT");
+      const QString output = QString::fromStdU16String(encoded);
+      floorTimes[0] = Seconds(floor.window, [&] {
+        PasteInto(floor.in);
+        floor.out->setPlainText(output);
+      });
+      floorTimes[1] = Seconds(floor.window, [&] { QTest::keyClick(floor.in, 'x'); });
+      QTest::keyClick(floor.in, Qt::Key_Home, Qt::ControlModifier);
+      Paint(floor.window);
+      floorTimes[2] = Seconds(floor.window, [&] { QTest::keyClick(floor.in, 'x'); });
+      auto* area = static_cast<QAbstractScrollArea*>(floor.in);
+      QScrollBar* bar = area->verticalScrollBar();
+      floorTimes[3] = Seconds(floor.window, [&] { bar->setValue(static_cast<int>(bar->maximum() * fraction)); });
+      floorTimes[4] = Seconds(floor.window, [&] {
+        QTest::mouseClick(area->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(60, 30));
+      });
+    }
+    Ours ours("txtB64eIN", "txtB64eOUT");
+    paste.Add(Seconds(ours.form, [&] { PasteInto(ours.in); }), floorTimes[0]);
+    Check(ours.out, encoded);
+    end.Add(Seconds(ours.form, [&] { QTest::keyClick(ours.in, 'x'); }), floorTimes[1]);
+    QTest::keyClick(ours.in, Qt::Key_Home, Qt::ControlModifier);
+    Paint(ours.form);
+    start.Add(Seconds(ours.form, [&] { QTest::keyClick(ours.in, 'x'); }), floorTimes[2]);
+    auto* area = static_cast<QAbstractScrollArea*>(ours.in);
+    QScrollBar* bar = area->verticalScrollBar();
+    scroll.Add(Seconds(ours.form, [&] { bar->setValue(static_cast<int>(bar->maximum() * fraction)); }),
+               floorTimes[3]);
+    click.Add(Seconds(ours.form, [&] {
+                QTest::mouseClick(area->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(60, 30));
+              }),
+              floorTimes[4]);
+  }
+  const QString name = SizeName(size) + QStringLiteral(" of mixed scripts");
+  std::printf("%-44s %10.2f\n", qPrintable(QStringLiteral("Encode64 of all %1 alone").arg(name)), codec.ours * 1e3);
+  Print(QStringLiteral("paste %1 into txtB64eIN").arg(name), paste);
+  Print(QStringLiteral("key at its end"), end);
+  Print(QStringLiteral("key at its start"), start);
+  Print(QStringLiteral("scroll bar dragged anywhere into it"), scroll);
+  Print(QStringLiteral("click in view there"), click);
+}
+
 // A field of /proc/self/status in MB.
 double StatusMB(const char* field) {
   std::FILE* status = std::fopen("/proc/self/status", "r");
@@ -554,8 +638,8 @@ int main(int argc, char** argv) {
   }
   const bool all = section.empty();
   if (!all && section != "paste" && section != "key" && section != "small" && section != "reader" &&
-      section != "word" && section != "memory" && section != "memory-floor") {
-    std::fprintf(stderr, "usage: %s [runs] [paste|key|small|reader|word|memory]\n", argv[0]);
+      section != "word" && section != "mixed" && section != "memory" && section != "memory-floor") {
+    std::fprintf(stderr, "usage: %s [runs] [paste|key|small|reader|word|mixed|memory]\n", argv[0]);
     return 2;
   }
   if (section == "memory-floor") {
@@ -591,6 +675,7 @@ int main(int argc, char** argv) {
   }
   if (all || section == "reader") ReaderSection(runs, 8 * kMiB);
   if (all || section == "word") WordSection(runs, 8 * kMiB);
+  if (all || section == "mixed") MixedSection(runs, 8 * kMiB);
   if (all) {
     QProcess memory;
     memory.setProcessChannelMode(QProcess::ForwardedChannels);
