@@ -1,21 +1,29 @@
 #pragma once
-// A box's text as the clipboard and the X11 primary selection offer it: as Qt's boxes copy it,
-// every line break as one LF, and as other programs on X read it, UTF-8. It is converted once,
-// straight from the box's characters into UTF-8, when it is first asked for (or at once, for
-// the clipboard), never through a QString of its own.
+// A box's text as the clipboard, the X11 primary selection and a drag offer it: as Qt's boxes
+// copy it (a multi-line box every line break as one LF), to Qt's own readers in this program as a
+// QString (as Qt's boxes hand it over, a lone surrogate half kept) and to other programs on X as
+// UTF-8 (as Qt encodes a QString, a lone half '?'). Nothing is copied or converted when it is
+// offered: the characters are read from the box's text when someone first asks for them, and
+// copied out of it only if the box is about to change its text before anyone asked.
 
 #include <QByteArray>
 #include <QMimeData>
+#include <QString>
 #include <QStringList>
+#include <memory>
+#include <string>
 #include <string_view>
 
 #include "textmodel.h"
 
 namespace calvexa {
 
-// The characters as UTF-8; with lineBreaksAsLf every line break (CR LF, a lone CR or a lone
-// LF) one LF, as a multi-line box copies them (a line box copies its text as it is).
+// The characters as a box copies them, as UTF-8; with lineBreaksAsLf every line break (CR LF, a
+// lone CR or a lone LF) one LF, as a multi-line box copies them (a line box copies its text as
+// it is).
 QByteArray ClipboardUtf8(std::u16string_view text, bool lineBreaksAsLf);
+// The same characters as a QString.
+QString ClipboardText(std::u16string_view text, bool lineBreaksAsLf);
 
 class BoxTextData : public QMimeData {
   Q_OBJECT
@@ -24,15 +32,18 @@ class BoxTextData : public QMimeData {
   // [from, to) of the model's text, read only when someone asks for it. The model must stay
   // unchanged until Detach() (its box detaches every such object before it changes its text).
   BoxTextData(const TextModel& model, std::size_t from, std::size_t to, bool lineBreaksAsLf);
-  explicit BoxTextData(QByteArray utf8);
+  // Offers what same offers (the clipboard beside the primary selection): the two share one
+  // copy of the characters and each conversion of them.
+  explicit BoxTextData(const BoxTextData* same);
+  ~BoxTextData() override;
 
-  // Converts the characters now if nobody asked for them yet, and no longer reads the model.
+  // Copies the characters out of the model now if they are still read from it and not yet
+  // converted; the model is read no more.
   void Detach();
-  // Whether this offers [from, to) of model, still unconverted.
+  // Whether this offers [from, to) of model, still read from it.
   bool Reads(const TextModel& model, std::size_t from, std::size_t to) const;
-  // Takes bytes already converted from the same characters.
-  void Converted(QByteArray utf8);
   QByteArray Utf8() const;
+  QString Text() const;
 
   bool hasFormat(const QString& mimeType) const override;
   QStringList formats() const override;
@@ -41,10 +52,8 @@ class BoxTextData : public QMimeData {
   QVariant retrieveData(const QString& mimeType, QMetaType type) const override;
 
  private:
-  mutable const TextModel* model = nullptr;  // null once converted
-  std::size_t from = 0, to = 0;
-  bool asLf = true;
-  mutable QByteArray utf8;
+  struct Characters;
+  std::shared_ptr<Characters> characters;
 };
 
 }  // namespace calvexa

@@ -290,13 +290,15 @@ void TextBoxBase::redo() {
 
 void TextBoxBase::copy() const {
   if (!model.HasSelection()) return;
-  // Converted once, straight into what other programs read; the primary selection offering the
-  // same characters takes the same bytes.
-  const QByteArray utf8 = ClipboardUtf8(model.SelectedText(), multiLine);
-  if (offeredSelection && offeredSelection->Reads(model, model.SelectionStart(), model.SelectionEnd())) {
-    offeredSelection->Converted(utf8);
-  }
-  QGuiApplication::clipboard()->setMimeData(new BoxTextData(utf8));
+  // Nothing is copied or converted here: the clipboard reads the characters from the text when
+  // someone asks for them, or copies them out just before the text changes; the primary
+  // selection offering the same characters shares them.
+  const std::size_t from = model.SelectionStart(), to = model.SelectionEnd();
+  auto* data = offeredSelection && offeredSelection->Reads(model, from, to)
+                   ? new BoxTextData(offeredSelection.data())
+                   : new BoxTextData(model, from, to, multiLine);
+  QGuiApplication::clipboard()->setMimeData(data);
+  offeredClipboard = data;
 }
 
 void TextBoxBase::cut() {
@@ -319,20 +321,6 @@ void TextBoxBase::deleteSelection() {
   if (model.HasSelection()) RemoveRange(model.SelectionStart(), model.SelectionEnd(), kind);
 }
 
-QString TextBoxBase::ClipboardText() const {
-  const std::u16string_view selected = model.SelectedText();
-  if (!multiLine) return ToQString(selected);
-  // Qt's boxes copy every line break as one LF.
-  QString out;
-  out.reserve(static_cast<qsizetype>(selected.size()));
-  for (std::size_t i = 0; i < selected.size(); ++i) {
-    const char16_t c = selected[i];
-    if (c == u'\r' && i + 1 < selected.size() && selected[i + 1] == u'\n') continue;
-    out += IsLineBreak(c) ? QChar(u'\n') : QChar(c);
-  }
-  return out;
-}
-
 void TextBoxBase::PublishSelection() const {
   QClipboard* clipboard = QGuiApplication::clipboard();
   if (!model.HasSelection() || !clipboard->supportsSelection()) return;
@@ -346,6 +334,8 @@ void TextBoxBase::PublishSelection() const {
 void TextBoxBase::DetachSelection() {
   if (offeredSelection) offeredSelection->Detach();
   offeredSelection = nullptr;
+  if (offeredClipboard) offeredClipboard->Detach();
+  offeredClipboard = nullptr;
 }
 
 void TextBoxBase::InsertFromMimeData(const QMimeData* data) {
@@ -1321,8 +1311,9 @@ void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TextBoxBase::StartDrag() {
   dragged = {model.SelectionStart(), model.SelectionEnd()};
-  auto* data = new QMimeData;
-  data->setText(ClipboardText());
+  // Copied now: the box may change while the drag goes on.
+  auto* data = new BoxTextData(model, dragged.first, dragged.second, multiLine);
+  data->Detach();
   auto* drag = new QDrag(this);
   drag->setMimeData(data);
   const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);

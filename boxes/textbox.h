@@ -134,10 +134,9 @@ class TextBoxBase : public QAbstractScrollArea {
   void EnsureCursorVisible();
   // Tells the input method where the caret now is (its candidates follow it).
   void TellInputMethod();
-  QString ClipboardText() const;
   void PublishSelection() const;
-  // What the primary selection offers of this box's text is read from it when asked for; before
-  // the text changes, it is converted.
+  // What the primary selection and the clipboard offer of this box's text is read from it when
+  // asked for; before the text changes, it is copied out (unless converted already).
   void DetachSelection();
   void InsertFromMimeData(const QMimeData* data);
   void StartDrag();
@@ -222,7 +221,8 @@ class TextBoxBase : public QAbstractScrollArea {
   MouseSelection mouseUnit;
   QBasicTimer autoScroll;  // while the pointer is held outside a multi-line box
   QBasicTimer blink;
-  mutable QPointer<BoxTextData> offeredSelection;
+  // What this box offers the primary selection and the clipboard while they still read its text.
+  mutable QPointer<BoxTextData> offeredSelection, offeredClipboard;
   bool caretOn = true;
   double pageCaretY = 0;  // the caret's height in view that PgUp and PgDn keep
   bool pageCaretYValid = false;

@@ -715,7 +715,27 @@ TEST(TextBoxes, CopiedTextReachesOtherProgramsAsQtEncodesIt) {
     }
     EXPECT_EQ(ClipboardUtf8(text, true), expected.toUtf8());
     EXPECT_EQ(ClipboardUtf8(text, false), QString::fromStdU16String(text).toUtf8());
+    EXPECT_EQ(ClipboardText(text, true), expected);  // this program's own readers: halves kept
+    EXPECT_EQ(ClipboardText(text, false), QString::fromStdU16String(text));
   }
+}
+
+// The clipboard reads a box's characters only when someone asks: a change of the box first
+// must not change what was copied, whether it was read before the change or not.
+TEST(TextBoxes, ClipboardKeepsWhatWasCopiedThroughChangesOfTheBox) {
+  MultiLineBox box;
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  box.SetText(u"one\r\ntwo");
+  box.Select(0, 8);
+  box.copy();
+  box.SetText(u"changed");
+  EXPECT_EQ(clipboard->text(), QStringLiteral("one\ntwo"));
+  EXPECT_EQ(clipboard->mimeData()->data(QStringLiteral("text/plain")), QByteArray("one\ntwo"));
+  box.Select(0, 7);
+  box.copy();
+  EXPECT_EQ(clipboard->mimeData()->data(QStringLiteral("text/plain")), QByteArray("changed"));
+  Key(&box, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+  EXPECT_EQ(clipboard->text(), QStringLiteral("changed"));
 }
 
 }  // namespace
