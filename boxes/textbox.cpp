@@ -158,10 +158,14 @@ void TextBoxBase::ReplaceRange(int from, int to, const QString& text) {
   InsertTyped(text, TextModel::Edit::Other);
 }
 
-void TextBoxBase::InsertTyped(const QString& text, TextModel::Edit kind) {
+void TextBoxBase::InsertTyped(QString text, TextModel::Edit kind) {
   model.KeepRemovedText(QAccessible::isActive());
   const auto* chars = reinterpret_cast<const char16_t*>(text.constData());
-  Edited([&] { return model.Insert(std::u16string_view(chars, static_cast<std::size_t>(text.size())), kind); });
+  Edited([&] {
+    const bool changed = model.Insert(std::u16string_view(chars, static_cast<std::size_t>(text.size())), kind);
+    text = QString();  // a pasted text is in the box now: its QString goes before the handlers run
+    return changed;
+  });
 }
 
 void TextBoxBase::RemoveRange(std::size_t from, std::size_t to, TextModel::Edit kind) {
@@ -308,11 +312,13 @@ void TextBoxBase::cut() {
 }
 
 void TextBoxBase::paste() {
-  const QString text = QGuiApplication::clipboard()->text();
+  // Qt's reader of another program's clipboard makes a QString of the text whatever format is
+  // asked for (its bytes too go through one), so the text is asked for as that QString.
+  QString text = QGuiApplication::clipboard()->text();
   if (text.isEmpty() && !model.HasSelection()) return;
   model.EndUndoGroup();
   // A text edit undoes typing that continues a paste together with it; a line edit does not.
-  InsertTyped(text, multiLine ? TextModel::Edit::Paste : TextModel::Edit::Other);
+  InsertTyped(std::move(text), multiLine ? TextModel::Edit::Paste : TextModel::Edit::Other);
 }
 
 void TextBoxBase::deleteSelection() {
@@ -1279,11 +1285,11 @@ void TextBoxBase::mouseReleaseEvent(QMouseEvent* event) {
 void TextBoxBase::MiddleClickPaste(const QPoint& point) {
   QClipboard* clipboard = QGuiApplication::clipboard();
   if (!clipboard->supportsSelection()) return;
-  const QString text = clipboard->text(QClipboard::Selection);
+  QString text = clipboard->text(QClipboard::Selection);
   // A text edit pastes where the pointer is, a line edit at its caret (which the press put there).
   model.SetCursor(multiLine ? HitTest(point) : model.Cursor(), false);
   model.EndUndoGroup();
-  InsertTyped(text, TextModel::Edit::Other);
+  InsertTyped(std::move(text), TextModel::Edit::Other);
 }
 
 void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {

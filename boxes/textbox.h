@@ -122,7 +122,7 @@ class TextBoxBase : public QAbstractScrollArea {
 
   // Editing through the model, then everything that follows a change: the scroll bar, the
   // caret in view, screen readers, textChanged.
-  void InsertTyped(const QString& text, TextModel::Edit kind);
+  void InsertTyped(QString text, TextModel::Edit kind);
   void RemoveRange(std::size_t from, std::size_t to, TextModel::Edit kind);
   template <typename Change>
   void Edited(Change change);

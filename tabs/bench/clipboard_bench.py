@@ -4,8 +4,12 @@ program (xclip) owning Base64 on one line, a click into the decoding input and C
 into the decoding output and Ctrl+A, Ctrl+C; another program reading that clipboard; and one
 reading it while the window is still busy with Ctrl+C. Each step is timed until the program is
 idle again (its CPU time stops growing), beside xclip handing the same bytes to another xclip
-in the same run, the floor of the transfer itself. What the reader gets is checked against the
-decoding done here.
+in the same run, the floor of the transfer itself; the keys Ctrl+A, Ctrl+C pressed in an empty
+box are the floor of that step (xdotool's own time). What the reader gets is checked against
+the decoding done here. Then, each in a window of its own, the program's resident memory: its
+peak while the text pastes into the encoding input (random letters, from xclip), against both
+texts' characters, and after the decoding input that held a paste is emptied (Ctrl+A, Delete),
+against the window before the paste.
 
 Run inside a session of its own:
   bash boxes/xtest/xsession.sh /usr/bin/python3 tabs/bench/clipboard_bench.py build/app/calvexa [MiB ...] [--runs N]
@@ -39,6 +43,22 @@ def until_idle(pid, start):
         if now != last:
             last, changed = now, time.monotonic()
     return max(0.0, changed - start)
+
+
+def memory(pid, field):
+    """A field of /proc/PID/status in MB."""
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1]) * 1024 / 1e6
+    return 0.0
+
+
+def encoded_length(n):
+    """Characters of the Base64 of n bytes as the encoding output holds it: lines of 76 joined by
+    CR LF, an exact multiple of 76 ending with one."""
+    length = 4 * ((n + 2) // 3)
+    return length + 2 * (length // 76) if length > 76 else length
 
 
 def xdotool(*args):
@@ -118,9 +138,9 @@ class Window:
         until_idle(self.process.pid, time.monotonic())
 
     def click(self, box):
-        # The middles of the decoding input and output, from the window's fixed layout.
-        dx = {"input": 172, "output": 500}[box]
-        xdotool("mousemove", self.x + dx, self.y + 312, "click", 1)
+        # The middles of the boxes, from the window's fixed layout.
+        dx, dy = {"input": (172, 312), "output": (500, 312), "encoding input": (172, 112)}[box]
+        xdotool("mousemove", self.x + dx, self.y + dy, "click", 1)
         return until_idle(self.process.pid, time.monotonic())
 
     def keys(self, *names):
@@ -149,13 +169,16 @@ def run(program, mib, work):
         f.write(copied(data))
     want = digest(expected)
     scratch, got = os.path.join(work, "scratch"), os.path.join(work, "got")
-    rows = {k: [] for k in ("paste", "paste floor", "copy", "read", "read floor", "early read")}
+    rows = {k: [] for k in ("paste", "paste floor", "copy", "copy floor", "read", "read floor",
+                            "early read")}
     for _ in range(RUNS):
         rows["paste floor"].append(transfer(source, scratch))
         rows["read floor"].append(transfer(expected, scratch))
         window = Window(program)
         clip = owner(source)
         try:
+            window.click("output")
+            rows["copy floor"].append(window.idle(window.keys("ctrl+a", "ctrl+c")))
             window.click("input")
             rows["paste"].append(window.idle(window.keys("ctrl+v")))
             # A reader that asks while the window is still busy copying, xclip still owning the
@@ -185,7 +208,43 @@ def run(program, mib, work):
             if clip.poll() is None:
                 clip.terminate()
             window.close()
+    memory_rows(program, mib, work, rows)
     return rows, os.path.getsize(expected)
+
+
+def memory_rows(program, mib, work, rows):
+    """Resident memory of a paste into the encoding input at its peak, and after the decoding input
+    that held a paste is emptied, each in a fresh window (MB)."""
+    letters = os.path.join(work, "letters")
+    alphabet = b"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+    n = mib * (1 << 20)
+    with open(letters, "wb") as f:
+        f.write(os.urandom(n).translate(bytes(alphabet[b % 52] for b in range(256))))
+    texts = 2 * (n + encoded_length(n)) / 1e6
+    window = Window(program)
+    clip = owner(letters)
+    try:
+        idle = memory(window.process.pid, "VmRSS")
+        window.click("encoding input")
+        window.idle(window.keys("ctrl+v"))
+        rows.setdefault("encode peak", []).append((memory(window.process.pid, "VmHWM") - idle, texts))
+    finally:
+        clip.terminate()
+        clip.wait()
+        window.close()
+    window = Window(program)
+    clip = owner(os.path.join(work, "base64"))
+    try:
+        idle = memory(window.process.pid, "VmRSS")
+        window.click("input")
+        window.idle(window.keys("ctrl+v"))
+        held = memory(window.process.pid, "VmRSS") - idle
+        window.idle(window.keys("ctrl+a", "Delete"))
+        rows.setdefault("emptied", []).append((memory(window.process.pid, "VmRSS") - idle, held, idle))
+    finally:
+        clip.terminate()
+        clip.wait()
+        window.close()
 
 
 def shown(values):
@@ -213,12 +272,19 @@ def main():
             print("| Step | Ours | Floor (xclip to xclip) |")
             print("|---|---|---|")
             print("| Ctrl+V until idle | %s | %s |" % (shown(rows["paste"]), shown(rows["paste floor"])))
-            print("| Ctrl+A, Ctrl+C of the output until idle | %s | nothing to move yet |" % shown(rows["copy"]))
+            print("| Ctrl+A, Ctrl+C of the output until idle | %s | %s (the keys in an empty box) |"
+                  % (shown(rows["copy"]), shown(rows["copy floor"])))
             print("| another program reading that clipboard | %s | %s |" % (shown(rows["read"]), shown(rows["read floor"])))
             if rows.get("read failures"):
                 print("  read failures:", "; ".join(rows["read failures"]))
             print("| the same, asking while the window copies, xclip still owning the clipboard | %s (got: %s) | |"
                   % (shown(rows["early read"]), ", ".join(rows.get("early text", []))))
+            peak, texts = rows["encode peak"][0]
+            print("| resident memory a paste into the encoding input adds at its peak | %.0f MB | %.0f MB, both texts |"
+                  % (peak, texts))
+            left, held, idle = rows["emptied"][0]
+            print("| resident memory after emptying the decoding input that held it | +%.0f MB (it held +%.0f MB) | the window before the paste, %.0f MB |"
+                  % (left, held, idle))
             sys.stdout.flush()
     with open("/proc/loadavg") as f:
         print("\nload average at the end:", " ".join(f.read().split()[:3]))
