@@ -150,8 +150,13 @@ QVariant BoxTextData::retrieveData(const QString& mimeType, QMetaType type) cons
     return {};
   }
   // This program's readers (a paste, a drop) ask for a QString; Qt sends other programs bytes.
-  if (type.id() == QMetaType::QString) return Text();
-  return Utf8();
+  // Out of memory, the reader gets nothing rather than an exception inside Qt's event handling.
+  try {
+    if (type.id() == QMetaType::QString) return Text();
+    return Utf8();
+  } catch (...) {
+    return {};
+  }
 }
 
 }  // namespace calvexa
