@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
   };
   // Fresh memory: every result lands in newly mapped pages, whose first touch costs about as
   // much as the encoding itself. Then with freed memory kept in the heap for the next result, as
-  // the program keeps it (KeepFreedMemoryForReuse in app/) for texts of up to 64 MiB.
+  // the program keeps it (KeepFreedMemoryForReuse in app/) for texts of up to 64 MiB where its
+  // allocator has no huge pages.
   const Figures fresh = measure();
   mallopt(M_MMAP_THRESHOLD, 256 << 20);
   mallopt(M_TRIM_THRESHOLD, 512 << 20);
