@@ -437,6 +437,9 @@ void Form1::Form_Unload(std::int16_t& /*Cancel*/) {
 void KeepFreedMemoryForReuse() {
   mallopt(M_MMAP_THRESHOLD, 64 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  // A larger buffer is mapped on its own and unmapped when freed; an emptied box keeps it until
+  // its next change, so that Ctrl+Z does not fault it in again page by page.
+  TextModel::KeepEmptiedBuffersOnce(true);
 }
 
 void UseClassicStyle() {

@@ -41,8 +41,9 @@ class Form1 : public QWidget {
 // Results set whole (a click's output, the first Base64 of a paste) come in new buffers. Keeping
 // freed memory in the heap lets the next one reuse pages that are already mapped instead of
 // faulting in fresh ones, which costs as much as computing it for large texts. The heap keeps
-// at most a bound of it, and a box that is emptied gives the rest back. The program does this
-// where its allocator has no huge pages (app/main.cpp), whose fresh memory is cheap.
+// at most a bound of it, and a box emptied of a larger text keeps its buffer until its next
+// change. The program does this where its allocator has no huge pages (app/main.cpp), whose
+// fresh memory is cheap.
 void KeepFreedMemoryForReuse();
 
 // The classic look the layout was drawn for: frame titles sit on the frame's border.

@@ -24,6 +24,8 @@ constexpr std::uint64_t kOutsideTable = 0xC000C000C000C000u;
 // The room a multi-line text keeps before itself when it is moved or set: enough for many keys
 // at its start before it has to move again.
 std::size_t RoomBefore(std::size_t size) { return size / 64 + 16; }
+// Chosen once for the process, before any box exists (KeepEmptiedBuffersOnce).
+bool keepEmptiedBuffers = false;
 // Wrapping this many characters tells about how many rows the rest of a text needs.
 constexpr std::size_t kEstimateAfter = std::size_t{1} << 16;
 
@@ -745,12 +747,14 @@ bool TextModel::SwapWhole(std::u16string& other, std::size_t& otherFront) {
   return true;
 }
 
+void TextModel::KeepEmptiedBuffersOnce(bool keep) { keepEmptiedBuffers = keep; }
+
 void TextModel::KeepOrShrink() {
   // A text that shrank far below its buffer gives the room back, but only at the change after
-  // the one that left it so: a large text removed and put back (by undo, or a handler's output
-  // written again) reuses its buffer, and the removal does not wait for the memory to be unmapped.
+  // the one that left it so: a large text cut down and written again (a handler's output)
+  // reuses its buffer. An emptied one gives it back at once unless the process chose otherwise.
   const bool roomy = buffer_.capacity() > (std::size_t{1} << 16) && Size() < buffer_.capacity() / 4;
-  if (roomy && roomy_) {
+  if (roomy && (roomy_ || (Size() == 0 && !keepEmptiedBuffers))) {
     DropFront();
     buffer_.shrink_to_fit();
     roomy_ = false;

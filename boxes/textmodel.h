@@ -68,6 +68,12 @@ class TextModel {
 
   explicit TextModel(bool multiLine) : multiLine_(multiLine) {}
 
+  // An emptied model gives its buffer back at once. Where fresh memory costs a page fault for
+  // every 4 KiB (no huge pages), a process may have a large buffer kept until the next change
+  // instead, so that a text emptied and written again (an output whose input Ctrl+Z brought
+  // back) goes into memory still mapped.
+  static void KeepEmptiedBuffersOnce(bool keep);
+
   // The text, without a copy. Valid until the next change, or the next call of Text().
   std::u16string_view View() const { return {buffer_.data() + front_, Size()}; }
   // The text as a string. A multi-line model may keep room before its text (so that an edit
