@@ -618,7 +618,17 @@ std::size_t TextBoxBase::HitTest(const QPoint& point) const {
 
 std::size_t TextBoxBase::PositionInRow(std::size_t row, double x) const {
   const Row r = RowAt(row);
-  const auto layout = Layout(r, false);
+  // A wrapped row is shaped with the character after it, as in its paragraph: its last glyph is
+  // kerned against that one, which moves the middle of that glyph and where the row's ink ends.
+  // Only where all of them run left to right: another direction could reorder the row around it.
+  Row shaped = r;
+  if (model.IsWrappedRow(row) && !RightToLeft(r.start)) {
+    const std::size_t next = model.NextChar(r.end);
+    const std::u16string_view shown = model.View().substr(r.start, next - r.start);
+    // U+0590 starts the first right-to-left script.
+    if (std::all_of(shown.begin(), shown.end(), [](char16_t c) { return c < 0x0590; })) shaped.end = next;
+  }
+  const auto layout = Layout(shaped, false);
   const QTextLine line = layout->lineAt(0);
   const double lineX = x - r.origin.x();
   const int at = line.isValid() ? line.xToCursor(lineX) : 0;

@@ -869,6 +869,10 @@ def mouse_memory_scenarios():
           sclick(At("input", 10))),
         s("click-last-glyph-of-wrapped-row", {"input": "0123456789" * 8},
           click(LastOnRow("input", 0)), typed("X"), click(LastOnRow("input", 0, 0.25)), typed("Y")),
+        # That glyph is kerned against the next row's first, as in its paragraph ("y" before ",").
+        s("click-right-of-kerned-row-end",
+          {"input": "x=y+z Base64 Base64 alpha mode quux x=y+z gamma yy,xmode zebra"},
+          dclick(Beyond("input", 49)), click(Beyond("input", 49)), typed("Z")),
         s("drag-line-far-past-left", {"line": LONG_LINE}, click(At("line", 1)), key("End"),
           drag(At("line", len(LONG_LINE) - 30), Outside("line", "left", 40))),
         # The remembered word follows edits: typed over, it is gone; pasted into, it grows.
