@@ -1299,7 +1299,8 @@ void TextBoxBase::MiddleClickPaste(const QPoint& point) {
   // A text edit pastes where the pointer is, a line edit at its caret (which the press put there).
   model.SetCursor(multiLine ? HitTest(point) : model.Cursor(), false);
   model.EndUndoGroup();
-  InsertTyped(std::move(text), TextModel::Edit::Other);
+  // Undone as a paste from the clipboard is: in a text edit with the typing that continues it.
+  InsertTyped(std::move(text), multiLine ? TextModel::Edit::Paste : TextModel::Edit::Other);
 }
 
 void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {

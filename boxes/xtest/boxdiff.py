@@ -703,6 +703,8 @@ def fixed_scenarios():
         s("middle-paste", words, dclick(At("input", 8)), mclick(At("dinput", 0)),
           mclick(Below("dinput")), mclick(At("line", 0))),
         s("middle-paste-primary", {"input": "abc"}, mclick(At("input", 1)), primary="ZZ"),
+        s("middle-paste-typing-undo", {"input": "abc", "line": "abc"}, mclick(At("input", 1)),
+          typed("xy"), key("ctrl+z"), mclick(At("line", 1)), typed("xy"), key("ctrl+z"), primary="ZZ"),
         # Wheel, then a click.
         s("wheel-click", {"input": LINES}, wheel(At("input", 3), 3), click(At("input", 200)),
           wheel(At("input", 200), 2, down=False), click(At("input", 40))),
