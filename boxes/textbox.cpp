@@ -1323,7 +1323,8 @@ void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {
   sinceDoubleClick.start();
   doubleClickPoint = point;
   AfterCaretMove(false, !multiLine);
-  PublishSelection();
+  // A text edit offers the word at once; a line edit only on release, after any drag from it.
+  if (multiLine) PublishSelection();
 }
 
 void TextBoxBase::StartDrag() {

@@ -703,6 +703,9 @@ def fixed_scenarios():
         s("middle-paste", words, dclick(At("input", 8)), mclick(At("dinput", 0)),
           mclick(Below("dinput")), mclick(At("line", 0))),
         s("middle-paste-primary", {"input": "abc"}, mclick(At("input", 1)), primary="ZZ"),
+        s("dclick-drag-back-primary", {"input": WORDS, "line": WORDS},
+          drag(At("line", 8), At("line", 7, 0.1), presses=2), drag(At("input", 8), At("input", 7, 0.1), presses=2),
+          primary="prim"),
         s("middle-paste-typing-undo", {"input": "abc", "line": "abc"}, mclick(At("input", 1)),
           typed("xy"), key("ctrl+z"), mclick(At("line", 1)), typed("xy"), key("ctrl+z"), primary="ZZ"),
         # Wheel, then a click.
