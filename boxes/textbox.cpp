@@ -1584,14 +1584,8 @@ void TextBoxBase::dropEvent(QDropEvent* event) {
 
 void TextBoxBase::DropMove(std::size_t at) {
   const auto [start, end] = dragged;
-  // Dropped onto itself, the text stays and the caret goes to its end, as in a text edit.
-  if (at >= start && at <= end) {
-    model.SetCursor(end, false);
-    AfterCaretMove();
-    return;
-  }
-  // Elsewhere in the box: its own characters move, line breaks as they are, as one undo step;
-  // the caret ends after them.
+  // Its own characters move, line breaks as they are, as one undo step; the caret ends after
+  // them. Dropped onto themselves they stay, and that is a step too, as in a text edit.
   model.KeepRemovedText(QAccessible::isActive());
   Edited([&] { return model.Move(start, end, at); });
 }

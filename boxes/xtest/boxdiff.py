@@ -689,7 +689,8 @@ def fixed_scenarios():
         # Drag and drop.
         s("dnd-within", words, dclick(At("input", 8)), drag(At("input", 9), At("input", 27)),
           key("ctrl+z")),
-        s("dnd-onto-itself", words, dclick(At("input", 8)), drag(At("input", 8), At("input", 11))),
+        s("dnd-onto-itself", words, dclick(At("input", 8)), drag(At("input", 8), At("input", 11)),
+          key("ctrl+z"), key("ctrl+shift+z")),
         s("dnd-last-char", words, dclick(At("input", 8)), drag(At("input", 11, 0.75), At("input", 2))),
         s("dnd-between", words, dclick(At("input", 1)), drag(At("input", 2), At("dinput", 0))),
         s("dnd-from-output", hello, tclick(At("output", 3)), drag(At("output", 3), At("dinput", 0))),
