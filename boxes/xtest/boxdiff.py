@@ -27,6 +27,7 @@ the count, so "--random SEED:COUNT --only random-SEED-N" plays one again.
 
 import ctypes
 import json
+import math
 import os
 import random
 import select
@@ -224,6 +225,13 @@ def normal(text, offset):
 # Places on the screen, named by what is under them
 
 
+def pixel(v):
+    """The pixel holding v, halves rounded up: Python's round() takes a half to the even pixel,
+    so the same place in the two panels, which stand an odd number of pixels apart, could land
+    a pixel apart."""
+    return int(math.floor(v + 0.5))
+
+
 class Place:
     """A point given by a box's character rectangles: how(geometry) -> (x, y)."""
 
@@ -233,7 +241,7 @@ class Place:
     def point(self, side, harness):
         geometry = harness.run(cmd="geom", box="%s.%s" % (side, self.box), positions=self.positions)
         x, y = self.how(geometry)
-        return int(round(x * SCALE)), int(round(y * SCALE))
+        return pixel(x * SCALE), pixel(y * SCALE)
 
 
 def _char(g, i=0):
@@ -305,16 +313,22 @@ class Visible(Place):
         # Qt's line edit has no viewport of its own: a line box's text shows inside its frame.
         frame = [a + d for a, d in zip(g["box"], (2, 2, -4, -4))]
         vx, vy, vw, vh = g["viewport"] if self.box in MULTI else frame
-        shown = [r for r in g["rects"] if r[2] >= 5 and vx <= r[0] and r[0] + r[2] <= vx + vw
+        # A character reaches to the next one's left edge on its row: both boxes round those
+        # alike, while each rounds a rectangle's own width its own way.
+        rects = [list(r) for r in g["rects"]]
+        for r, after in zip(rects, rects[1:]):
+            if after[1] == r[1] and after[0] > r[0]:
+                r[2] = after[0] - r[0]
+        shown = [r for r in rects if r[2] >= 5 and vx <= r[0] and r[0] + r[2] <= vx + vw
                  and vy <= r[1] and r[1] + r[3] <= vy + vh]
         if not shown:
             return int(vx + vw / 2), int(vy + vh / 2)
         x, y, w, h = shown[min(len(shown) - 1, int(self.pick * len(shown)))]
         if self.where == "beyond":
-            return vx + vw - 6, int(round(y + h / 2))
+            return vx + vw - 6, pixel(y + h / 2)
         if self.where == "last":
             x, y, w, h = max((r for r in g["rects"] if r[1] == y and r[2] > 0), key=lambda r: r[0])
-        return int(round(x + w * self.fx)), int(round(y + h / 2))
+        return pixel(x + w * self.fx), pixel(y + h / 2)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -1054,8 +1068,12 @@ def random_mix(seed, n):
         elif kind < 0.85:
             end = outside() if rng.random() < 0.3 else place()
             # Held above or below, the view scrolls as fast as the machine lets it: only a
-            # short text reaches its end in the time held on both sides alike.
+            # short text reaches its end in the time held on both sides alike. A long one is
+            # dragged to the edge of its view instead, since even passing outside scrolls it
+            # by as many steps as the machine fits in.
             vertical = multi and end.label.split(":")[-1][:5] in ("below", "above")
+            if vertical and len(text) >= 600:
+                end = Below(box) if end.label.split(":")[-1].startswith("below") else Visible(box, 0.0, 0.3)
             hold = 2.0 if vertical and len(text) < 600 else 0.0
             steps.append(drag(place(), end, hold=hold, presses=rng.choice((1, 1, 1, 2, 3))))
         elif kind < 0.90:
