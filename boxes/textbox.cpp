@@ -1168,6 +1168,7 @@ void TextBoxBase::mousePressEvent(QMouseEvent* event) {
   pressPoint = point;
   mightDrag = false;
   selecting = true;
+  offerOnRelease = true;
   // A third click soon after a double-click selects the line with its line break (a line
   // box: all of it); a drag from there goes by lines.
   if (sinceDoubleClick.isValid() &&
@@ -1216,6 +1217,8 @@ void TextBoxBase::ExtendSelectionTo(const QPoint& point) {
     if (threshold > 0 && point.y() > pressPoint.y() + threshold) at = model.Size();
     if (threshold > 0 && point.y() + threshold < pressPoint.y()) at = 0;
   }
+  // Back inside the word or line it started from, the selection is that again, not offered anew.
+  const bool inUnit = at >= mouseUnit.Start() && at <= mouseUnit.End();
   switch (mouseUnit.CurrentUnit()) {
     case MouseSelection::Unit::Character:
       model.SetCursor(at, true);
@@ -1239,7 +1242,7 @@ void TextBoxBase::ExtendSelectionTo(const QPoint& point) {
       break;
     }
   }
-  PublishSelection();
+  if (!inUnit) PublishSelection();
 }
 
 void TextBoxBase::mouseMoveEvent(QMouseEvent* event) {
@@ -1288,7 +1291,7 @@ void TextBoxBase::mouseReleaseEvent(QMouseEvent* event) {
     AfterCaretMove(false, false);
     return;
   }
-  if (selecting) PublishSelection();
+  if (selecting && offerOnRelease) PublishSelection();
   selecting = false;
 }
 
@@ -1310,6 +1313,7 @@ void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {
   const std::size_t at = HitTest(point);
   mightDrag = false;
   selecting = true;
+  offerOnRelease = !multiLine;
   model.SetCursor(at, false);
   // A text edit selects a word only on a row with text; a drag from it goes by words. It
   // neither scrolls to the word nor forgets the line of a triple click just before.

@@ -718,6 +718,8 @@ def fixed_scenarios():
         s("middle-paste", words, dclick(At("input", 8)), mclick(At("dinput", 0)),
           mclick(Below("dinput")), mclick(At("line", 0))),
         s("middle-paste-primary", {"input": "abc"}, mclick(At("input", 1)), primary="ZZ"),
+        s("tclick-dclick-drag-primary", {"input": WORDS}, tclick(At("input", 3)),
+          drag(At("input", 4), Below("input"), presses=2), drag(At("input", 20), At("input", 19), presses=2)),
         s("dclick-drag-back-primary", {"input": WORDS, "line": WORDS},
           drag(At("line", 8), At("line", 7, 0.1), presses=2), drag(At("input", 8), At("input", 7, 0.1), presses=2),
           primary="prim"),
