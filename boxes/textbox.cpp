@@ -618,7 +618,17 @@ std::size_t TextBoxBase::HitTest(const QPoint& point) const {
 
 std::size_t TextBoxBase::PositionInRow(std::size_t row, double x) const {
   const Row r = RowAt(row);
-  const auto layout = Layout(r, false);
+  // A wrapped row is shaped with the character after it, as in its paragraph: its last glyph is
+  // kerned against that one, which moves the middle of that glyph and where the row's ink ends.
+  // Only where all of them run left to right: another direction could reorder the row around it.
+  Row shaped = r;
+  if (model.IsWrappedRow(row) && !RightToLeft(r.start)) {
+    const std::size_t next = model.NextChar(r.end);
+    const std::u16string_view shown = model.View().substr(r.start, next - r.start);
+    // U+0590 starts the first right-to-left script.
+    if (std::all_of(shown.begin(), shown.end(), [](char16_t c) { return c < 0x0590; })) shaped.end = next;
+  }
+  const auto layout = Layout(shaped, false);
   const QTextLine line = layout->lineAt(0);
   const double lineX = x - r.origin.x();
   const int at = line.isValid() ? line.xToCursor(lineX) : 0;
@@ -1158,6 +1168,7 @@ void TextBoxBase::mousePressEvent(QMouseEvent* event) {
   pressPoint = point;
   mightDrag = false;
   selecting = true;
+  offerOnRelease = true;
   // A third click soon after a double-click selects the line with its line break (a line
   // box: all of it); a drag from there goes by lines.
   if (sinceDoubleClick.isValid() &&
@@ -1206,6 +1217,8 @@ void TextBoxBase::ExtendSelectionTo(const QPoint& point) {
     if (threshold > 0 && point.y() > pressPoint.y() + threshold) at = model.Size();
     if (threshold > 0 && point.y() + threshold < pressPoint.y()) at = 0;
   }
+  // Back inside the word or line it started from, the selection is that again, not offered anew.
+  const bool inUnit = at >= mouseUnit.Start() && at <= mouseUnit.End();
   switch (mouseUnit.CurrentUnit()) {
     case MouseSelection::Unit::Character:
       model.SetCursor(at, true);
@@ -1229,7 +1242,7 @@ void TextBoxBase::ExtendSelectionTo(const QPoint& point) {
       break;
     }
   }
-  PublishSelection();
+  if (!inUnit) PublishSelection();
 }
 
 void TextBoxBase::mouseMoveEvent(QMouseEvent* event) {
@@ -1278,7 +1291,7 @@ void TextBoxBase::mouseReleaseEvent(QMouseEvent* event) {
     AfterCaretMove(false, false);
     return;
   }
-  if (selecting) PublishSelection();
+  if (selecting && offerOnRelease) PublishSelection();
   selecting = false;
 }
 
@@ -1289,7 +1302,8 @@ void TextBoxBase::MiddleClickPaste(const QPoint& point) {
   // A text edit pastes where the pointer is, a line edit at its caret (which the press put there).
   model.SetCursor(multiLine ? HitTest(point) : model.Cursor(), false);
   model.EndUndoGroup();
-  InsertTyped(std::move(text), TextModel::Edit::Other);
+  // Undone as a paste from the clipboard is: in a text edit with the typing that continues it.
+  InsertTyped(std::move(text), multiLine ? TextModel::Edit::Paste : TextModel::Edit::Other);
 }
 
 void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -1299,6 +1313,7 @@ void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {
   const std::size_t at = HitTest(point);
   mightDrag = false;
   selecting = true;
+  offerOnRelease = !multiLine;
   model.SetCursor(at, false);
   // A text edit selects a word only on a row with text; a drag from it goes by words. It
   // neither scrolls to the word nor forgets the line of a triple click just before.
@@ -1312,7 +1327,8 @@ void TextBoxBase::mouseDoubleClickEvent(QMouseEvent* event) {
   sinceDoubleClick.start();
   doubleClickPoint = point;
   AfterCaretMove(false, !multiLine);
-  PublishSelection();
+  // A text edit offers the word at once; a line edit only on release, after any drag from it.
+  if (multiLine) PublishSelection();
 }
 
 void TextBoxBase::StartDrag() {
@@ -1572,14 +1588,8 @@ void TextBoxBase::dropEvent(QDropEvent* event) {
 
 void TextBoxBase::DropMove(std::size_t at) {
   const auto [start, end] = dragged;
-  // Dropped onto itself, the text stays and the caret goes to its end, as in a text edit.
-  if (at >= start && at <= end) {
-    model.SetCursor(end, false);
-    AfterCaretMove();
-    return;
-  }
-  // Elsewhere in the box: its own characters move, line breaks as they are, as one undo step;
-  // the caret ends after them.
+  // Its own characters move, line breaks as they are, as one undo step; the caret ends after
+  // them. Dropped onto themselves they stay, and that is a step too, as in a text edit.
   model.KeepRemovedText(QAccessible::isActive());
   Edited([&] { return model.Move(start, end, at); });
 }

@@ -218,6 +218,9 @@ class TextBoxBase : public QAbstractScrollArea {
   QPoint pressPoint;
   bool mightDrag = false;  // pressed in the selection: a move starts a drag
   bool selecting = false;
+  // What the press selects is offered as the primary selection on release: not after a text
+  // edit's double-click, which offered its word at once and then what a drag extends to.
+  bool offerOnRelease = false;
   MouseSelection mouseUnit;
   QBasicTimer autoScroll;  // while the pointer is held outside a multi-line box
   QBasicTimer blink;

@@ -258,7 +258,16 @@ bool TextModel::Move(std::size_t from, std::size_t to, std::size_t at) {
   from = Snap(from, false);
   to = Snap(to, true);
   at = Snap(at, false);
-  if (from >= to || (at >= from && at <= to)) return false;
+  if (from >= to) return false;
+  if (at >= from && at <= to) {
+    // Onto themselves: a text edit takes them out and puts them back, a step that changes
+    // nothing but where undo puts the caret.
+    Apply(from, to, std::u16string(View().substr(from, to - from)), Edit::Other);
+    history_.back().undoneCaret = at - from;
+    history_.back().redoneCaret = to - from;
+    cursor_ = anchor_ = to;
+    return true;
+  }
   // One replacement of the span from the moved characters to the drop point, rearranged.
   const std::u16string_view text = View(), moved = text.substr(from, to - from);
   const std::size_t low = std::min(from, at), high = std::max(to, at);

@@ -124,9 +124,10 @@ class TextModel {
   bool Insert(std::u16string_view text, Edit kind);
   // Removes [from, to) (snapped to caret positions); the caret ends at from.
   bool Remove(std::size_t from, std::size_t to, Edit kind);
-  // Moves the characters [from, to) to at, outside them, exactly as they are (line breaks
-  // included), as one undo step of its own; the caret ends after them. As in Qt's text edit,
-  // undo puts the caret back where they were dropped. Returns false if nothing moved.
+  // Moves the characters [from, to) to at exactly as they are (line breaks included), as one
+  // undo step of its own; the caret ends after them. As in Qt's text edit, undo puts the caret
+  // back where they were dropped, and a move onto themselves (at inside or at either end of
+  // them) leaves them where they are but is still a step. Returns false if [from, to) is empty.
   bool Move(std::size_t from, std::size_t to, std::size_t at);
   // The next edit starts a new undo step even if it continues the last one.
   void EndUndoGroup() { mergeable_ = false; }

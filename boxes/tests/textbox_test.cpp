@@ -30,8 +30,18 @@ struct State {
   int cursor = 0, anchor = 0;
   QString clipboard;
   bool undo = false, redo = false;
+  std::string menu;  // the context menu's actions, each + where enabled
   bool operator==(const State&) const = default;
 };
+
+std::string MenuState(QMenu* menu) {
+  std::string out;
+  for (const QAction* action : menu->actions()) {
+    if (!action->isSeparator()) out += action->text().toStdString() + (action->isEnabled() ? "+ " : " ");
+  }
+  delete menu;
+  return out;
+}
 
 std::ostream& operator<<(std::ostream& out, const State& s) {
   out << '"';
@@ -41,7 +51,7 @@ std::ostream& operator<<(std::ostream& out, const State& s) {
   }
   return out << "\" caret " << s.cursor << " anchor " << s.anchor
              << " clipboard \"" << s.clipboard.toStdString() << "\" undo " << s.undo << " redo "
-             << s.redo;
+             << s.redo << " menu " << s.menu;
 }
 
 // Our multi-line text keeps CR LF where Qt's document has one break.
@@ -95,6 +105,7 @@ class Pair {
       s.anchor = qtMulti->textCursor().anchor();
       s.undo = qtMulti->document()->isUndoAvailable();
       s.redo = qtMulti->document()->isRedoAvailable();
+      s.menu = MenuState(qtMulti->createStandardContextMenu());
     } else {
       s.text = qtLine->text();
       s.cursor = qtLine->cursorPosition();
@@ -104,6 +115,7 @@ class Pair {
                      : s.cursor;
       s.undo = qtLine->isUndoAvailable();
       s.redo = qtLine->isRedoAvailable();
+      s.menu = MenuState(qtLine->createStandardContextMenu());
     }
     s.clipboard = QGuiApplication::clipboard()->text();
     return s;
@@ -118,6 +130,7 @@ class Pair {
     s.anchor = multi ? QtPosition(text, ours->AnchorPosition()) : ours->AnchorPosition();
     s.undo = ours->IsUndoAvailable();
     s.redo = ours->IsRedoAvailable();
+    s.menu = MenuState(ours->CreateStandardContextMenu());
     s.clipboard = QGuiApplication::clipboard()->text();
     return s;
   }
@@ -429,14 +442,15 @@ TEST(TextBoxes, ScreenReadersReadAroundEveryOffsetAsInQtsBoxes) {
   EXPECT_EQ(failures, 0);
 }
 
-// Where each box tells an input method its caret is, from the widget's corner (Qt's text edit
-// answers from its viewport's, and its line edit from where it last painted).
-QRect CaretForInputMethod(QWidget* box) {
+// Where each box tells an input method its caret (or the selection's anchor) is, from the
+// widget's corner (Qt's text edit answers from its viewport's, and its line edit from where it
+// last painted).
+QRect CaretForInputMethod(QWidget* box, Qt::InputMethodQuery query = Qt::ImCursorRectangle) {
   if (auto* plain = qobject_cast<QPlainTextEdit*>(box)) {
-    return plain->inputMethodQuery(Qt::ImCursorRectangle).toRect().translated(plain->viewport()->pos());
+    return plain->inputMethodQuery(query).toRect().translated(plain->viewport()->pos());
   }
   box->repaint();
-  return box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+  return box->inputMethodQuery(query).toRect();
 }
 
 // A word is whole at any length, and ends at each character the text layout counts as a space:
@@ -551,6 +565,8 @@ TEST(TextBoxes, InputMethodsComposeAndAskAsInQtsBoxes) {
                                QString::fromUtf16(e.commit).toStdString() + (multi ? " multi" : " line");
       EXPECT_EQ(pair.QtState(), pair.OurState()) << step;
       EXPECT_EQ(CaretForInputMethod(pair.Qt()), CaretForInputMethod(pair.ours)) << step;
+      EXPECT_EQ(CaretForInputMethod(pair.Qt(), Qt::ImAnchorRectangle),
+                CaretForInputMethod(pair.ours, Qt::ImAnchorRectangle)) << step;
       for (const auto query : queries) {
         if (!multi && query == Qt::ImMaximumTextLength) continue;
         EXPECT_EQ(pair.Qt()->inputMethodQuery(query).toString(),
@@ -705,7 +721,7 @@ TEST(TextBoxes, CopiedTextReachesOtherProgramsAsQtEncodesIt) {
   const std::u16string edge(16383, u'x');
   const std::u16string texts[] = {
       u"a\r\nb\rc\nd\u20AC\u00FF\0e",   edge + u"\r\n" + edge,  edge + u"\U0001F600" + edge,
-      edge + u"\xD83D" + u"z\xDE00", std::u16string(70000, u'\x9D') + u"\r",
+      edge + u"\xD83D" + u"z\xDE00", std::u16string(70000, u'\x9D') + u"\r", edge + u"\xD83D",
   };
   for (const std::u16string& text : texts) {
     QString expected;
@@ -717,6 +733,13 @@ TEST(TextBoxes, CopiedTextReachesOtherProgramsAsQtEncodesIt) {
     EXPECT_EQ(ClipboardUtf8(text, false), QString::fromStdU16String(text).toUtf8());
     EXPECT_EQ(ClipboardText(text, true), expected);  // this program's own readers: halves kept
     EXPECT_EQ(ClipboardText(text, false), QString::fromStdU16String(text));
+    // As a program reading the selection sees it: plain text only, of the part offered.
+    TextModel model(true);
+    model.SetText(u"<" + text + u">", false);
+    BoxTextData data(model, 1, text.size() + 1, true);
+    EXPECT_EQ(data.formats(), QStringList{QStringLiteral("text/plain")});
+    EXPECT_TRUE(data.data(QStringLiteral("image/png")).isEmpty());
+    EXPECT_EQ(data.data(QStringLiteral("text/plain;charset=utf-8")), expected.toUtf8());
   }
 }
 

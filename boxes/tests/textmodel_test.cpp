@@ -128,7 +128,14 @@ TEST(TextModel, TypedAndPastedLineBreaksBecomeCrLfWrittenTextStaysAsIs) {
     EXPECT_EQ(multi.Cursor(), 1u);
     multi.Undo();
     EXPECT_EQ(multi.Cursor(), 0u);
-    EXPECT_FALSE(multi.Move(0, 1, 1) || multi.Move(1, 1, 0));  // onto itself, or nothing
+    EXPECT_FALSE(multi.Move(0, 0, 1));  // nothing
+    // Onto themselves they stay, as a step whose undo puts the caret where they were dropped.
+    const std::u16string before = multi.Text();
+    EXPECT_TRUE(multi.Move(0, multi.Size(), 1));
+    EXPECT_EQ(multi.Text(), before);
+    multi.Undo();
+    EXPECT_EQ(multi.Text(), before);
+    EXPECT_EQ(multi.Cursor(), multi.Snap(1, false));
   }
 }
 
