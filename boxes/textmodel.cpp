@@ -61,15 +61,19 @@ struct RowSoFar {
   std::size_t guard = static_cast<std::size_t>(-1);
 };
 
-// The kerning the wrapping loop adds: a class for each character of the flat tables and the
-// pairs of classes (one class, nothing kerned, when the font has no kerning).
+// The kerning the wrapping loop adds: of every pair of ASCII characters, in 64ths of a pixel
+// (0 beside any other character); and for ASCII text, the advance of each character before
+// each other one with that kerning (below 0 for a character of the slow path), so that a
+// character costs one look-up in a small table as without kerning. Null where some advance is
+// too wide for the table.
+constexpr std::uint64_t kOutsideAscii = 0xFF80FF80FF80FF80u;
 struct KernTable {
-  const std::uint8_t* cls;
-  const std::int32_t* pairs;
-  std::size_t stride;
+  const std::int16_t* pairs;
+  const std::int16_t* advances;
   std::int32_t operator()(char16_t left, char16_t right) const {
-    return pairs[cls[left] * stride + cls[right]];
+    return (left | right) < 0x80 ? pairs[(left << 7) | right] : 0;
   }
+  std::int32_t Advance(char16_t left, char16_t right) const { return advances[(left << 7) | right]; }
 };
 
 // Lays out the plain characters from i on (those with an advance in fast) until end or the
@@ -88,8 +92,8 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, std::siz
   if (i == row.guard) return i;  // right after a character of the slow path, which takes it too
   std::int32_t x = row.x;
   std::size_t start = row.start;
-  const auto after = [&](std::size_t at) -> char16_t {  // 0 where nothing (that kerns) follows
-    return at + 1 < n && s[at + 1] < kTable ? s[at + 1] : 0;
+  const auto after = [&](std::size_t at) -> char16_t {  // 0 where nothing follows
+    return at + 1 < n ? s[at + 1] : 0;
   };
   while (i < end) {
     while (end - i >= 4) {
@@ -98,15 +102,22 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, std::siz
       if (four & kOutsideTable) break;
       const char16_t c0 = four & 0xFFFF, c1 = (four >> 16) & 0xFFFF, c2 = (four >> 32) & 0xFFFF,
                      c3 = four >> 48;
-      std::int32_t a0 = fast[c0], a1 = fast[c1], a2 = fast[c2], a3 = fast[c3];
-      const bool slow = ((a0 | a1 | a2 | a3) & kSlow) != 0;
+      std::int32_t a0, a1, a2, a3;
+      bool slow;
       if constexpr (Kerned) {
-        if (!slow) {
-          a0 += kern(c0, c1);
-          a1 += kern(c1, c2);
-          a2 += kern(c2, c3);
-          a3 += kern(c3, after(i + 3));
+        const char16_t c4 = after(i + 3);
+        if ((four & kOutsideAscii) == 0 && c4 < 0x80 && kern.advances) {
+          a0 = kern.Advance(c0, c1), a1 = kern.Advance(c1, c2), a2 = kern.Advance(c2, c3), a3 = kern.Advance(c3, c4);
+          slow = (a0 | a1 | a2 | a3) < 0;
+          if (slow) a0 = a1 = a2 = a3 = kSlow;
+        } else {
+          a0 = fast[c0], a1 = fast[c1], a2 = fast[c2], a3 = fast[c3];
+          slow = ((a0 | a1 | a2 | a3) & kSlow) != 0;
+          a0 += kern(c0, c1), a1 += kern(c1, c2), a2 += kern(c2, c3), a3 += kern(c3, c4);
         }
+      } else {
+        a0 = fast[c0], a1 = fast[c1], a2 = fast[c2], a3 = fast[c3];
+        slow = ((a0 | a1 | a2 | a3) & kSlow) != 0;
       }
       const std::int32_t sum = x + a0 + a1 + a2 + a3;
       if (sum + maxOverhang <= width && !slow) {
@@ -513,38 +524,22 @@ void TextModel::SetWrap(float width, std::function<CharMetrics(char32_t)> measur
   wrapWidth_ = std::max(0.0f, width);
   measure_ = std::move(measure);
   shaping_ = std::move(shaping);
-  // The characters that kern with any other get a class each; the rest share class 0.
-  kernClass_.assign(kTable, 0);
-  kernPairs_.clear();
-  kernStride_ = 0;
+  // The kerning of every pair of printable ASCII characters, asked once.
+  kerning_.clear();
   if (shaping_.kerning) {
-    constexpr char16_t first = 0x20, last = 0x7E;
-    constexpr std::size_t count = last - first + 1;
-    std::vector<std::int32_t> pairs(count * count);
-    for (std::size_t l = 0; l < count; ++l) {
-      for (std::size_t r = 0; r < count; ++r) {
-        const float k = shaping_.kerning(static_cast<char16_t>(first + l), static_cast<char16_t>(first + r));
-        pairs[l * count + r] = static_cast<std::int32_t>(std::lround(std::clamp(k, -1.0e3f, 1.0e3f) * kUnitsPerPixel));
+    kerning_.assign(std::size_t{1} << 14, 0);
+    bool any = false;
+    for (char16_t l = 0x20; l <= 0x7E; ++l) {
+      for (char16_t r = 0x20; r <= 0x7E; ++r) {
+        const float k = std::clamp(shaping_.kerning(l, r), -500.0f, 500.0f);
+        const auto units = static_cast<std::int16_t>(std::lround(k * kUnitsPerPixel));
+        kerning_[static_cast<std::size_t>((l << 7) | r)] = units;
+        any = any || units != 0;
       }
     }
-    std::uint8_t classes = 0;
-    std::vector<std::size_t> of;  // the character of each class above 0
-    for (std::size_t c = 0; c < count; ++c) {
-      bool kerns = false;
-      for (std::size_t o = 0; o < count && !kerns; ++o) kerns = pairs[c * count + o] != 0 || pairs[o * count + c] != 0;
-      if (kerns) {
-        kernClass_[first + c] = ++classes;
-        of.push_back(c);
-      }
-    }
-    if (classes > 0) {
-      kernStride_ = std::size_t{classes} + 1;
-      kernPairs_.assign(kernStride_ * kernStride_, 0);
-      for (std::size_t l = 0; l < classes; ++l) {
-        for (std::size_t r = 0; r < classes; ++r) kernPairs_[(l + 1) * kernStride_ + r + 1] = pairs[of[l] * count + of[r]];
-      }
-    }
+    if (!any) kerning_.clear();
   }
+  pairAdvance_.assign(kerning_.empty() ? 0 : kerning_.size(), -1);
   advance_.assign(kTable, -1);
   joins_.assign(kTable, 0);
   overhang_.assign(kTable, 0);
@@ -573,6 +568,17 @@ CharMetrics TextModel::Metrics(char32_t ch) const {
     maxOverhang_ = std::max(maxOverhang_, overhang_[ch]);
     // Line breaks and tabs (whose width depends on where they stand) take the slow path.
     if (!m.joinsPrevious && !IsLineBreak(static_cast<char16_t>(ch)) && ch != u'\t') fast_[ch] = advance_[ch];
+    if (ch < 0x80 && !pairAdvance_.empty() && fast_[ch] < kSlow) {
+      for (std::size_t next = 0; next < 0x80; ++next) {
+        const std::size_t pair = (std::size_t{ch} << 7) | next;
+        const std::int32_t a = std::max(0, fast_[ch] + kerning_[pair]);
+        if (a > std::numeric_limits<std::int16_t>::max()) {  // a giant font: kerning the slower way
+          pairAdvance_.clear();
+          break;
+        }
+        pairAdvance_[pair] = static_cast<std::int16_t>(a);
+      }
+    }
   }
   return {static_cast<float>(advance_[ch]) / kUnitsPerPixel, joins_[ch] != 0,
           static_cast<float>(overhang_[ch]) / kUnitsPerPixel};
@@ -584,6 +590,9 @@ double TextModel::Width(std::size_t from, std::size_t to) const {
   // measured yet, marks, line breaks, surrogates) a caret step at a time. Both sums are exact.
   const std::int32_t* const fast = fast_.data();
   const char16_t* const text = View().data();
+  const std::size_t size = Size();
+  const bool kerned = !kerning_.empty();
+  const KernTable kern{kerning_.data(), pairAdvance_.empty() ? nullptr : pairAdvance_.data()};
   std::int64_t units = 0;
   double rest = 0;
   std::size_t at = from;
@@ -596,12 +605,30 @@ double TextModel::Width(std::size_t from, std::size_t to) const {
     // reaches kSlow's bit).
     std::uint64_t four = kOutsideTable;
     if (to - at >= 4) std::memcpy(&four, text + at, sizeof four);
+    if (kern.advances && (four & kOutsideAscii) == 0) {
+      const char16_t next = at + 4 < size ? text[at + 4] : 0;
+      if (next < 0x80) {
+        const auto c0 = static_cast<char16_t>(four), c1 = static_cast<char16_t>(four >> 16),
+                   c2 = static_cast<char16_t>(four >> 32), c3 = static_cast<char16_t>(four >> 48);
+        const std::int32_t a0 = kern.Advance(c0, c1), a1 = kern.Advance(c1, c2), a2 = kern.Advance(c2, c3),
+                           a3 = kern.Advance(c3, next);
+        if ((a0 | a1 | a2 | a3) >= 0) {
+          units += std::int64_t{a0} + a1 + a2 + a3;
+          at += 4;
+          continue;
+        }
+      }
+    }
     if ((four & kOutsideTable) == 0) {
       const std::int32_t a0 = fast[text[at]], a1 = fast[text[at + 1]], a2 = fast[text[at + 2]],
                          a3 = fast[text[at + 3]];
       if (((a0 | a1 | a2 | a3) & kSlow) == 0) {
         units += std::int64_t{a0} + a1 + a2 + a3;
-        if (kernStride_ > 0) units += KernAt(at) + KernAt(at + 1) + KernAt(at + 2) + KernAt(at + 3);
+        if (kerned) {
+          const char16_t next = at + 4 < size ? text[at + 4] : 0;
+          units += kern(text[at], text[at + 1]) + kern(text[at + 1], text[at + 2]) +
+                   kern(text[at + 2], text[at + 3]) + kern(text[at + 3], next);
+        }
         at += 4;
         continue;
       }
@@ -715,8 +742,8 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
   const bool wrap = wrapWidth_ > 0 && measure_;
   const std::int32_t width = wrap ? ToUnits(wrapWidth_) : kSlow - 1;
   const std::int32_t* fast = wrap ? fast_.data() : BreaksOnly();
-  const bool kerned = wrap && kernStride_ > 0;
-  const KernTable kern{kernClass_.data(), kerned ? kernPairs_.data() : nullptr, kernStride_};
+  const bool kerned = wrap && !kerning_.empty();
+  const KernTable kern{kerning_.data(), pairAdvance_.empty() ? nullptr : pairAdvance_.data()};
   RowSoFar row{0, start};
   // Once the first stretch is laid out, its rows tell about how many the rest needs: the index
   // is reserved once instead of doubling (and first touching) its way up.

@@ -229,8 +229,8 @@ class TextModel {
   // The kerning of the character at i against the one after it, in 64ths of a pixel.
   std::int32_t KernAt(std::size_t i) const {
     const std::u16string_view text = View();
-    if (kernStride_ == 0 || i + 1 >= text.size() || text[i] >= kTableSize || text[i + 1] >= kTableSize) return 0;
-    return kernPairs_[kernClass_[text[i]] * kernStride_ + kernClass_[text[i + 1]]];
+    if (kerning_.empty() || i + 1 >= text.size() || (text[i] | text[i + 1]) >= 0x80) return 0;
+    return kerning_[static_cast<std::size_t>((text[i] << 7) | text[i + 1])];
   }
   bool ClusterBoundary(std::size_t at) const {
     return !shaping_.clusterBoundary || shaping_.clusterBoundary(View(), at);
@@ -256,16 +256,16 @@ class TextModel {
   Change last_;
   bool keepRemoved_ = false;
 
-  static constexpr char16_t kTableSize = 0x4000;  // the characters of the flat tables
-
   float wrapWidth_ = 0;
   std::function<CharMetrics(char32_t)> measure_;
   Shaping shaping_;
-  // Kerning: the characters that kern get a class above 0, the pairs of classes their kerning
-  // (in 64ths of a pixel) in a square kernStride_ wide; 0 wide when nothing kerns.
-  std::vector<std::uint8_t> kernClass_;
-  std::vector<std::int32_t> kernPairs_;
-  std::size_t kernStride_ = 0;
+  // The kerning of every pair of ASCII characters in 64ths of a pixel, the left one's code
+  // times 128 plus the right one's; empty when nothing kerns.
+  std::vector<std::int16_t> kerning_;
+  // With kerning, the fast table's advance of each ASCII character with its kerning against
+  // each one after it, alike (-1 for a character of the slow path); empty without kerning or
+  // where an advance passes its range.
+  mutable std::vector<std::int16_t> pairAdvance_;
   // What measure said of the characters in the flat tables; an advance below 0 is not
   // measured yet.
   mutable std::vector<std::int32_t> advance_;  // in 64ths of a pixel
