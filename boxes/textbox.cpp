@@ -299,7 +299,11 @@ void TextBoxBase::timerEvent(QTimerEvent* event) {
     if (model.HasSelection() && !style()->styleHint(QStyle::SH_BlinkCursorWhenTextSelected, nullptr, this)) {
       caretOn = false;
     }
-    viewport()->update(CaretRect().toAlignedRect().adjusted(-2, -2, 2, 2));
+    // The caret takes the height of the font its character is drawn with: a fallback font's
+    // (an emoji's, a Thai letter's) reaches below the row, and so does what is cleared.
+    QRectF caret = CaretRect();
+    caret.setHeight(2 * LineHeight());
+    viewport()->update(caret.toAlignedRect().adjusted(-2, -2, 2, 2));
     return;
   }
   if (event->timerId() != autoScroll.timerId()) {
@@ -468,7 +472,8 @@ TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
     // partly hidden.
     out.start = sideways.FirstInView();
     const double hidden = sideways.Offset() - sideways.X(out.start);
-    out.end = model.FitAfter(out.start, static_cast<float>(area.width() + hidden));
+    // (One more than fit: the last one's advance takes its kerning against the next.)
+    out.end = model.NextChar(model.FitAfter(out.start, static_cast<float>(area.width() + hidden)));
     const auto [top, width] = LinePlace(out);
     // A right-to-left line that fits ends a pixel inside the text area's right edge.
     const double left = LineRightToLeft() ? area.right() - 1 - std::round(width) : area.left() - hidden;
@@ -661,7 +666,7 @@ std::size_t TextBoxBase::HitTest(const QPoint& point) const {
     Row r;
     r.start = model.PreviousChar(sideways.CharacterAt(lineX));
     const double x = lineX - sideways.X(r.start);
-    r.end = model.FitAfter(r.start, static_cast<float>(x) + 1);
+    r.end = model.NextChar(model.FitAfter(r.start, static_cast<float>(x) + 1));
     const auto layout = Layout(r, false);
     const QTextLine line = layout->lineAt(0);
     const int at = line.isValid() ? line.xToCursor(x) : 0;
@@ -688,7 +693,11 @@ std::size_t TextBoxBase::PositionInRow(std::size_t row, double x) const {
   std::size_t inked = r.end;
   while (inked > r.start && IsSpace(model.View()[inked - 1])) --inked;
   const bool beyond = !line.isValid() || lineX >= line.cursorToX(static_cast<int>(inked - r.start));
-  const std::size_t end = model.IsWrappedRow(row) && beyond ? model.PreviousChar(r.end) : r.end;
+  // (Before its last cluster: a family of emoji steps back whole.)
+  const auto lastCluster = [&] {
+    return r.start + static_cast<std::size_t>(layout->previousCursorPosition(static_cast<int>(r.end - r.start)));
+  };
+  const std::size_t end = model.IsWrappedRow(row) && beyond ? lastCluster() : r.end;
   return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), end), false);
 }
 
@@ -838,7 +847,9 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
                                      : isActiveWindow()  ? QPalette::Active
                                                          : QPalette::Inactive;
   const QPalette& colours = palette();
-  painter.setPen(colours.color(group, QPalette::Text));
+  // A text edit keeps its text's active colour in an inactive window; a line edit does not.
+  const bool keepsActive = multiLine && group == QPalette::Inactive;
+  painter.setPen(colours.color(keepsActive ? QPalette::Active : group, QPalette::Text));
   painter.setClipRect(viewport()->rect());
 
   QTextCharFormat selected;
