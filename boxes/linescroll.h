@@ -23,7 +23,8 @@ class LineScroll {
   std::int64_t Offset() const { return offset_; }
   // The text changed from position on.
   void TextChanged(std::size_t position) {
-    if (position < known_) known_ = 0, knownX_ = 0;
+    // (The character before position kerns against the one after it, which may have changed.)
+    if (position <= known_) known_ = 0, knownX_ = 0;
   }
 
   // Where position stands from the line's start, in pixels.

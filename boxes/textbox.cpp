@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <tuple>
 
 #include "boxtextdata.h"
@@ -34,7 +35,7 @@ constexpr double kDocumentMargin = 4;
 // A single-line box's text sits this far inside its frame, as in Qt's line edits.
 constexpr int kLineHorizontalMargin = 2;
 constexpr int kLineVerticalMargin = 1;
-// Tab stops of the shown text; wrapping counts a tab as this wide, so rows never overflow.
+// Tab stops of the shown text, as Qt's boxes have them; a row's tabs reach to them.
 constexpr double kTabStop = 80;
 // How far around the caret the text is shaped to find the next character boundary.
 constexpr std::size_t kBoundaryWindow = 256;
@@ -50,10 +51,25 @@ QString ShownInLine(QString text) {
   return text;
 }
 
-CharMetrics Measure(const QFontMetricsF& metrics, char32_t ch) {
+// A control character's advance as the text layout gives it inside a text. Asked alone, the
+// answer depends on which fallback fonts were loaded before (a box's first text with one in it
+// may get the primary font's missing-glyph width, later ones none), so it is taken after a DEL,
+// which has the fallback fonts looked through first.
+bool IsControl(char32_t ch) { return ch < 0x20 || (ch >= 0x7F && ch < 0xA0); }
+float ControlAdvance(const QFont& font, QPaintDevice* device, char32_t ch) {
+  const QString text = QString(QChar(u'\x7f')) + QChar(static_cast<char16_t>(ch));
+  QTextLayout layout(text, font, device);
+  layout.beginLayout();
+  const QTextLine line = layout.createLine();
+  layout.endLayout();
+  return line.isValid() ? static_cast<float>(line.cursorToX(2) - line.cursorToX(1)) : 0.0f;
+}
+
+CharMetrics Measure(const QFontMetricsF& metrics, const QFont& font, QPaintDevice* device, char32_t ch) {
   CharMetrics m;
-  m.advance = ch == u'\t' ? kTabStop
-                          : static_cast<float>(metrics.horizontalAdvance(QString::fromUcs4(&ch, 1)));
+  m.advance = ch == u'\t'      ? kTabStop
+              : IsControl(ch) ? ControlAdvance(font, device, ch)
+                              : static_cast<float>(metrics.horizontalAdvance(QString::fromUcs4(&ch, 1)));
   // Qt's layouts keep a glyph's ink inside the row, a negative right bearing included.
   if (ch != u'\t' && ch < 0x10000) {
     m.overhang = static_cast<float>(std::max(0.0, -metrics.rightBearing(QChar(static_cast<char16_t>(ch)))));
@@ -64,6 +80,49 @@ CharMetrics Measure(const QFontMetricsF& metrics, char32_t ch) {
                     (ch >= 0xFE00 && ch <= 0xFE0F) || (ch >= 0x1F3FB && ch <= 0x1F3FF) ||
                     (ch >= 0xE0020 && ch <= 0xE007F) || (ch >= 0xE0100 && ch <= 0xE01EF);
   return m;
+}
+
+// How shaping changes the advance of each printable ASCII character before each other one
+// (the font's kerning, and any difference between a glyph's advance alone and in a run), in
+// pixels, 95 by 95 from U+0020: measured once for each font and resolution from the text
+// layout itself, each left character laid out before every right one in one run.
+const std::vector<float>& AsciiKerning(const QFont& font, QPaintDevice* device) {
+  static std::map<std::pair<QString, int>, std::vector<float>> known;
+  auto& table = known[{font.key(), device ? device->logicalDpiX() : 0}];
+  if (!table.empty()) return table;
+  constexpr int first = 0x20, count = 0x7F - first;
+  const QFontMetricsF metrics(font, device);
+  std::vector<float> pairs(count * count, 0.0f);
+  for (int l = 0; l < count; ++l) {
+    QString run;
+    for (int r = 0; r < count; ++r) run.append(QChar(first + l)).append(QChar(first + r));
+    QTextLayout layout(run, font, device);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    if (!line.isValid()) continue;
+    const double alone = metrics.horizontalAdvance(QChar(first + l));
+    for (int r = 0; r < count; ++r) {
+      pairs[static_cast<std::size_t>(l * count + r)] =
+          static_cast<float>(line.cursorToX(2 * r + 1) - line.cursorToX(2 * r) - alone);
+    }
+  }
+  table = std::move(pairs);
+  return table;
+}
+
+// Whether a row may start at position at: not inside a grapheme cluster, as the text layout
+// finds them. A cluster never reaches back past an ASCII character other than a line break,
+// so the finder looks from the last one before at.
+bool ClusterBoundary(std::u16string_view text, std::size_t at) {
+  if (at == 0 || at >= text.size()) return true;
+  std::size_t from = at - 1;
+  while (from > 0 && at - from < 4096 && (text[from] >= 0x80 || IsLineBreak(text[from]))) --from;
+  const std::size_t to = std::min(text.size(), at + 2);
+  QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, reinterpret_cast<const QChar*>(text.data() + from),
+                             static_cast<qsizetype>(to - from));
+  finder.setPosition(static_cast<qsizetype>(at - from));
+  return finder.isAtBoundary();
 }
 
 // Text that keys, the keyboard or an input method may type: printable characters and the
@@ -240,7 +299,11 @@ void TextBoxBase::timerEvent(QTimerEvent* event) {
     if (model.HasSelection() && !style()->styleHint(QStyle::SH_BlinkCursorWhenTextSelected, nullptr, this)) {
       caretOn = false;
     }
-    viewport()->update(CaretRect().toAlignedRect().adjusted(-2, -2, 2, 2));
+    // The caret takes the height of the font its character is drawn with: a fallback font's
+    // (an emoji's, a Thai letter's) reaches below the row, and so does what is cleared.
+    QRectF caret = CaretRect();
+    caret.setHeight(2 * LineHeight());
+    viewport()->update(caret.toAlignedRect().adjusted(-2, -2, 2, 2));
     return;
   }
   if (event->timerId() != autoScroll.timerId()) {
@@ -409,7 +472,8 @@ TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
     // partly hidden.
     out.start = sideways.FirstInView();
     const double hidden = sideways.Offset() - sideways.X(out.start);
-    out.end = model.FitAfter(out.start, static_cast<float>(area.width() + hidden));
+    // (One more than fit: the last one's advance takes its kerning against the next.)
+    out.end = model.NextChar(model.FitAfter(out.start, static_cast<float>(area.width() + hidden)));
     const auto [top, width] = LinePlace(out);
     // A right-to-left line that fits ends a pixel inside the text area's right edge.
     const double left = LineRightToLeft() ? area.right() - 1 - std::round(width) : area.left() - hidden;
@@ -602,7 +666,7 @@ std::size_t TextBoxBase::HitTest(const QPoint& point) const {
     Row r;
     r.start = model.PreviousChar(sideways.CharacterAt(lineX));
     const double x = lineX - sideways.X(r.start);
-    r.end = model.FitAfter(r.start, static_cast<float>(x) + 1);
+    r.end = model.NextChar(model.FitAfter(r.start, static_cast<float>(x) + 1));
     const auto layout = Layout(r, false);
     const QTextLine line = layout->lineAt(0);
     const int at = line.isValid() ? line.xToCursor(x) : 0;
@@ -639,7 +703,11 @@ std::size_t TextBoxBase::PositionInRow(std::size_t row, double x) const {
   std::size_t inked = r.end;
   while (inked > r.start && IsSpace(model.View()[inked - 1])) --inked;
   const bool beyond = !line.isValid() || lineX >= line.cursorToX(static_cast<int>(inked - r.start));
-  const std::size_t end = model.IsWrappedRow(row) && beyond ? model.PreviousChar(r.end) : r.end;
+  // (Before its last cluster: a family of emoji steps back whole.)
+  const auto lastCluster = [&] {
+    return r.start + static_cast<std::size_t>(layout->previousCursorPosition(static_cast<int>(r.end - r.start)));
+  };
+  const std::size_t end = model.IsWrappedRow(row) && beyond ? lastCluster() : r.end;
   return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), end), false);
 }
 
@@ -694,10 +762,18 @@ void TextBoxBase::Remeasure(bool measure) {
     const QFontMetricsF metrics(font(), viewport());
     // A line box shows control characters and separators as spaces, and measures them so.
     const bool line = !multiLine;
-    model.SetWrap(width, [metrics, line](char32_t ch) {
+    const QFont shown = font();
+    QPaintDevice* const device = viewport();
+    const std::vector<float>& kerning = AsciiKerning(shown, device);
+    Shaping shaping;
+    shaping.kerning = [&kerning](char16_t left, char16_t right) {
+      return kerning[static_cast<std::size_t>((left - 0x20) * 95 + (right - 0x20))];
+    };
+    shaping.clusterBoundary = ClusterBoundary;
+    model.SetWrap(width, [metrics, line, shown, device](char32_t ch) {
       const bool shownAsSpace = (ch < 0x20 && ch != u'\t') || ch == 0x2028 || ch == 0x2029 || ch == 0xFFFC;
-      return Measure(metrics, line && shownAsSpace ? U' ' : ch);
-    });
+      return Measure(metrics, shown, device, line && shownAsSpace ? U' ' : ch);
+    }, std::move(shaping));
   } else {
     model.SetWrapWidth(width);
   }
@@ -781,7 +857,9 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
                                      : isActiveWindow()  ? QPalette::Active
                                                          : QPalette::Inactive;
   const QPalette& colours = palette();
-  painter.setPen(colours.color(group, QPalette::Text));
+  // A text edit keeps its text's active colour in an inactive window; a line edit does not.
+  const bool keepsActive = multiLine && group == QPalette::Inactive;
+  painter.setPen(colours.color(keepsActive ? QPalette::Active : group, QPalette::Text));
   painter.setClipRect(viewport()->rect());
 
   QTextCharFormat selected;

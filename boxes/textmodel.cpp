@@ -47,39 +47,82 @@ std::int32_t ToUnits(float pixels) {  // at most 64e6, below kSlow
 }
 
 // A space that breaks words never starts a row: past the width it stays at the end of the row
-// before, however many there are, as in Qt's layouts (no-break spaces and tabs take their
-// place like any character).
+// before, however many there are, as in Qt's layouts (no-break spaces take their place like
+// any character; tabs have rules of their own).
 bool HangsAtRowEnd(char16_t c) {
   return c == u' ' || c == 0x1680 || (c >= 0x2000 && c <= 0x200A && c != 0x2007) || c == 0x205F ||
          c == 0x3000;
 }
 
-// Where the wrapping loop is within a row: the width so far and where the row starts.
+// Where the wrapping loop is within a row: the width so far, where the row starts, and the
+// position after the last character of the slow path, which the slow path takes too (it may
+// continue that character's cluster).
 struct RowSoFar {
   std::int32_t x = 0;
   std::size_t start = 0;
+  std::size_t guard = static_cast<std::size_t>(-1);
+};
+
+// The kerning the wrapping loop adds: of every pair of ASCII characters, in 64ths of a pixel
+// (0 beside any other character); and for ASCII text, the advance of each character before
+// each other one with that kerning (below 0 for a character of the slow path), so that a
+// character costs one look-up in a small table as without kerning. Null where some advance is
+// too wide for the table.
+constexpr std::uint64_t kOutsideAscii = 0xFF80FF80FF80FF80u;
+struct KernTable {
+  const std::int16_t* pairs;
+  const std::int16_t* advances;
+  std::int32_t operator()(char16_t left, char16_t right) const {
+    return (left | right) < 0x80 ? pairs[(left << 7) | right] : 0;
+  }
+  std::int32_t Advance(char16_t left, char16_t right) const { return advances[(left << 7) | right]; }
 };
 
 // Lays out the plain characters from i on (those with an advance in fast) until end or the
-// first character that needs a closer look (a line break, a mark, a surrogate, one not measured
-// yet), and returns where it stopped. The hot path of every paste: characters in the flat tables
-// are added up four at a time, and a row breaks inside a block where a character-by-character
-// pass would break it, so the rows are the ones that pass gives. A character's overhang counts
-// when it would end its row: a block near the edge is stepped through if any has one.
-std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const std::int32_t* fast,
-                     const std::int32_t* overhang, std::int32_t maxOverhang, std::int32_t width,
+// first character that needs a closer look (a line break, a tab, a mark, a surrogate, one not
+// measured yet), and returns where it stopped. The hot path of every paste: characters in the
+// flat tables are added up four at a time, and a row breaks inside a block where a
+// character-by-character pass would break it, so the rows are the ones that pass gives. A
+// character's overhang counts when it would end its row: a block near the edge is stepped
+// through if any has one. With Kerned, each advance takes the kerning against the character
+// after it (n: the text's size), as shaping adds it to the first of a pair.
+template <bool Kerned>
+std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, std::size_t n,
+                     const std::int32_t* fast, const std::int32_t* overhang,
+                     std::int32_t maxOverhang, std::int32_t width, const KernTable& kern,
                      RowSoFar& row, std::vector<std::size_t>& rows) {
+  if (i == row.guard) return i;  // right after a character of the slow path, which takes it too
   std::int32_t x = row.x;
   std::size_t start = row.start;
+  const auto after = [&](std::size_t at) -> char16_t {  // 0 where nothing follows
+    return at + 1 < n ? s[at + 1] : 0;
+  };
   while (i < end) {
     while (end - i >= 4) {
       std::uint64_t four;
       std::memcpy(&four, s + i, sizeof four);
       if (four & kOutsideTable) break;
-      const std::int32_t a0 = fast[four & 0xFFFF], a1 = fast[(four >> 16) & 0xFFFF];
-      const std::int32_t a2 = fast[(four >> 32) & 0xFFFF], a3 = fast[four >> 48];
+      const char16_t c0 = four & 0xFFFF, c1 = (four >> 16) & 0xFFFF, c2 = (four >> 32) & 0xFFFF,
+                     c3 = four >> 48;
+      std::int32_t a0, a1, a2, a3;
+      bool slow;
+      if constexpr (Kerned) {
+        const char16_t c4 = after(i + 3);
+        if ((four & kOutsideAscii) == 0 && c4 < 0x80 && kern.advances) {
+          a0 = kern.Advance(c0, c1), a1 = kern.Advance(c1, c2), a2 = kern.Advance(c2, c3), a3 = kern.Advance(c3, c4);
+          slow = (a0 | a1 | a2 | a3) < 0;
+          if (slow) a0 = a1 = a2 = a3 = kSlow;
+        } else {
+          a0 = fast[c0], a1 = fast[c1], a2 = fast[c2], a3 = fast[c3];
+          slow = ((a0 | a1 | a2 | a3) & kSlow) != 0;
+          a0 += kern(c0, c1), a1 += kern(c1, c2), a2 += kern(c2, c3), a3 += kern(c3, c4);
+        }
+      } else {
+        a0 = fast[c0], a1 = fast[c1], a2 = fast[c2], a3 = fast[c3];
+        slow = ((a0 | a1 | a2 | a3) & kSlow) != 0;
+      }
       const std::int32_t sum = x + a0 + a1 + a2 + a3;
-      if (sum + maxOverhang <= width) {
+      if (sum + maxOverhang <= width && !slow) {
         x = sum;
         i += 4;
         continue;
@@ -88,7 +131,7 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const st
       // found without a branch for each. If the rest of the block fits on the next row, the
       // block is done; otherwise (a character to look at closer, a row narrower than what is
       // left) it is stepped through one by one.
-      if (((a0 | a1 | a2 | a3) & kSlow) || maxOverhang > 0) break;
+      if (slow || maxOverhang > 0) break;
       const std::int32_t before[4] = {x, x + a0, x + a0 + a1, x + a0 + a1 + a2};
       const std::size_t fit = (before[1] <= width) + (before[2] <= width) + (before[3] <= width);
       const std::int32_t rest = sum - before[fit];
@@ -102,21 +145,32 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, const st
     }
     for (const std::size_t stop = std::min(end, i + 4); i < stop; ++i) {
       const char16_t c = s[i];
-      const std::int32_t a = c < kTable ? fast[c] : kSlow;
+      std::int32_t a = c < kTable ? fast[c] : kSlow;
       if (a >= kSlow) {
-        row = {x, start};
+        row = {x, start, row.guard};
         return i;
       }
-      x += a;
-      if (x + overhang[c] > width && i > start && !HangsAtRowEnd(c)) {
+      if constexpr (Kerned) a += kern(c, after(i));
+      if (x + a + overhang[c] > width && i > start && !HangsAtRowEnd(c)) {
         rows.push_back(i);
         x = a;
         start = i;
+      } else {
+        x += a;
       }
     }
   }
-  row = {x, start};
+  row = {x, start, row.guard};
   return i;
+}
+
+// How far a tab at x reaches, to the next multiple of stop (both in 64ths of a pixel), as the
+// text layout places it: x's place among the stops is rounded to a 64th of a stop first, so a
+// tab less than a 128th of a stop short of one goes on to the next.
+std::int32_t TabWidth(std::int32_t x, std::int32_t stop) {
+  stop = std::max<std::int32_t>(stop, 1);
+  const std::int64_t stops = (std::int64_t{x} * 64 + stop / 2) / stop / 64;
+  return static_cast<std::int32_t>((stops + 1) * stop - x);
 }
 
 bool IsHigh(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
@@ -477,9 +531,26 @@ void TextModel::DropFront() const {
   front_ = 0;
 }
 
-void TextModel::SetWrap(float width, std::function<CharMetrics(char32_t)> measure) {
+void TextModel::SetWrap(float width, std::function<CharMetrics(char32_t)> measure, Shaping shaping) {
   wrapWidth_ = std::max(0.0f, width);
   measure_ = std::move(measure);
+  shaping_ = std::move(shaping);
+  // The kerning of every pair of printable ASCII characters, asked once.
+  kerning_.clear();
+  if (shaping_.kerning) {
+    kerning_.assign(std::size_t{1} << 14, 0);
+    bool any = false;
+    for (char16_t l = 0x20; l <= 0x7E; ++l) {
+      for (char16_t r = 0x20; r <= 0x7E; ++r) {
+        const float k = std::clamp(shaping_.kerning(l, r), -500.0f, 500.0f);
+        const auto units = static_cast<std::int16_t>(std::lround(k * kUnitsPerPixel));
+        kerning_[static_cast<std::size_t>((l << 7) | r)] = units;
+        any = any || units != 0;
+      }
+    }
+    if (!any) kerning_.clear();
+  }
+  pairAdvance_.assign(kerning_.empty() ? 0 : kerning_.size(), -1);
   advance_.assign(kTable, -1);
   joins_.assign(kTable, 0);
   overhang_.assign(kTable, 0);
@@ -506,7 +577,19 @@ CharMetrics TextModel::Metrics(char32_t ch) const {
     joins_[ch] = m.joinsPrevious;
     overhang_[ch] = ToUnits(m.overhang);
     maxOverhang_ = std::max(maxOverhang_, overhang_[ch]);
-    if (!m.joinsPrevious && !IsLineBreak(static_cast<char16_t>(ch))) fast_[ch] = advance_[ch];
+    // Line breaks and tabs (whose width depends on where they stand) take the slow path.
+    if (!m.joinsPrevious && !IsLineBreak(static_cast<char16_t>(ch)) && ch != u'\t') fast_[ch] = advance_[ch];
+    if (ch < 0x80 && !pairAdvance_.empty() && fast_[ch] < kSlow) {
+      for (std::size_t next = 0; next < 0x80; ++next) {
+        const std::size_t pair = (std::size_t{ch} << 7) | next;
+        const std::int32_t a = std::max(0, fast_[ch] + kerning_[pair]);
+        if (a > std::numeric_limits<std::int16_t>::max()) {  // a giant font: kerning the slower way
+          pairAdvance_.clear();
+          break;
+        }
+        pairAdvance_[pair] = static_cast<std::int16_t>(a);
+      }
+    }
   }
   return {static_cast<float>(advance_[ch]) / kUnitsPerPixel, joins_[ch] != 0,
           static_cast<float>(overhang_[ch]) / kUnitsPerPixel};
@@ -518,19 +601,45 @@ double TextModel::Width(std::size_t from, std::size_t to) const {
   // measured yet, marks, line breaks, surrogates) a caret step at a time. Both sums are exact.
   const std::int32_t* const fast = fast_.data();
   const char16_t* const text = View().data();
+  const std::size_t size = Size();
+  const bool kerned = !kerning_.empty();
+  const KernTable kern{kerning_.data(), pairAdvance_.empty() ? nullptr : pairAdvance_.data()};
   std::int64_t units = 0;
   double rest = 0;
   std::size_t at = from;
+  while (at < to && at > 0 && text[at - 1] == 0x200D) {  // after a joiner: see below
+    rest += Advance(at);
+    at = NextChar(at);
+  }
   while (at < to) {
     // Four at a time while all four are in the table with their advances there (no advance
     // reaches kSlow's bit).
     std::uint64_t four = kOutsideTable;
     if (to - at >= 4) std::memcpy(&four, text + at, sizeof four);
+    if (kern.advances && (four & kOutsideAscii) == 0) {
+      const char16_t next = at + 4 < size ? text[at + 4] : 0;
+      if (next < 0x80) {
+        const auto c0 = static_cast<char16_t>(four), c1 = static_cast<char16_t>(four >> 16),
+                   c2 = static_cast<char16_t>(four >> 32), c3 = static_cast<char16_t>(four >> 48);
+        const std::int32_t a0 = kern.Advance(c0, c1), a1 = kern.Advance(c1, c2), a2 = kern.Advance(c2, c3),
+                           a3 = kern.Advance(c3, next);
+        if ((a0 | a1 | a2 | a3) >= 0) {
+          units += std::int64_t{a0} + a1 + a2 + a3;
+          at += 4;
+          continue;
+        }
+      }
+    }
     if ((four & kOutsideTable) == 0) {
       const std::int32_t a0 = fast[text[at]], a1 = fast[text[at + 1]], a2 = fast[text[at + 2]],
                          a3 = fast[text[at + 3]];
       if (((a0 | a1 | a2 | a3) & kSlow) == 0) {
         units += std::int64_t{a0} + a1 + a2 + a3;
+        if (kerned) {
+          const char16_t next = at + 4 < size ? text[at + 4] : 0;
+          units += kern(text[at], text[at + 1]) + kern(text[at + 1], text[at + 2]) +
+                   kern(text[at + 2], text[at + 3]) + kern(text[at + 3], next);
+        }
         at += 4;
         continue;
       }
@@ -538,11 +647,16 @@ double TextModel::Width(std::size_t from, std::size_t to) const {
     const char16_t c = text[at];
     const std::int32_t a = c < kTable ? fast[c] : kSlow;
     if (a != kSlow) {
-      units += a;
+      units += a + KernAt(at);
       ++at;
     } else {
       rest += Advance(at);
       at = NextChar(at);
+      // The character after a joiner may be drawn as part of the glyph before it.
+      while (at < to && text[at - 1] == 0x200D) {
+        rest += Advance(at);
+        at = NextChar(at);
+      }
     }
   }
   return static_cast<double>(units) / kUnitsPerPixel + rest;
@@ -552,9 +666,8 @@ std::size_t TextModel::FitAfter(std::size_t from, float width) const {
   float x = 0;
   std::size_t i = Snap(from, false);
   while (i < Size() && x <= width) {
-    const std::size_t next = NextChar(i);
-    x += measure_ ? Metrics(CodePoint(i)).advance : 0;
-    i = next;
+    x += Advance(i);
+    i = NextChar(i);
   }
   return i;
 }
@@ -564,11 +677,32 @@ std::size_t TextModel::FitBefore(std::size_t to, float width) const {
   std::size_t i = Snap(to, false);
   while (i > 0) {
     const std::size_t previous = PreviousChar(i);
-    x += measure_ ? Metrics(CodePoint(previous)).advance : 0;
+    x += Advance(previous);
     if (x > width) break;
     i = previous;
   }
   return i;
+}
+
+float TextModel::Advance(std::size_t position) const {
+  if (!measure_ || position >= Size()) return 0;
+  const char32_t ch = CodePoint(position);
+  if (ContinuesCluster(position, ch)) return 0;
+  return Metrics(ch).advance + static_cast<float>(KernAt(position)) / kUnitsPerPixel;
+}
+
+bool TextModel::ContinuesCluster(std::size_t i, char32_t ch) const {
+  if (!shaping_.clusterBoundary || i == 0) return false;
+  const auto regional = [](char32_t c) { return c >= 0x1F1E6 && c <= 0x1F1FF; };
+  if (regional(ch)) {
+    // Shaping pairs a run of regional indicators from its start, whatever came before: an odd
+    // count before this one makes it the second of a flag. (A run longer than this is taken
+    // as starting where the count stops.)
+    std::size_t before = 0;
+    for (std::size_t at = i; at >= 2 && before < 4096 && regional(CodePoint(at - 2)); at -= 2) ++before;
+    return before % 2 == 1;
+  }
+  return View()[i - 1] == 0x200D && !ClusterBoundary(i);
 }
 
 char32_t TextModel::CodePoint(std::size_t position) const {
@@ -619,6 +753,8 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
   const bool wrap = wrapWidth_ > 0 && measure_;
   const std::int32_t width = wrap ? ToUnits(wrapWidth_) : kSlow - 1;
   const std::int32_t* fast = wrap ? fast_.data() : BreaksOnly();
+  const bool kerned = wrap && !kerning_.empty();
+  const KernTable kern{kerning_.data(), pairAdvance_.empty() ? nullptr : pairAdvance_.data()};
   RowSoFar row{0, start};
   // Once the first stretch is laid out, its rows tell about how many the rest needs: the index
   // is reserved once instead of doubling (and first touching) its way up.
@@ -636,8 +772,10 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
       if (wanted > rows.capacity()) rows.reserve(wanted + wanted / 8);
       estimateAt = n;
     }
-    i = PlainRun(s, i, estimateAt, fast, wrap ? overhang_.data() : NoOverhang(), wrap ? maxOverhang_ : 0,
-                 width, row, rows);
+    const std::int32_t* overhang = wrap ? overhang_.data() : NoOverhang();
+    const std::int32_t maxOverhang = wrap ? maxOverhang_ : 0;
+    i = kerned ? PlainRun<true>(s, i, estimateAt, n, fast, overhang, maxOverhang, width, kern, row, rows)
+               : PlainRun<false>(s, i, estimateAt, n, fast, overhang, maxOverhang, width, kern, row, rows);
     if (i >= estimateAt) continue;
     const char16_t c = s[i];
     if (!wrap && !IsLineBreak(c)) {
@@ -653,19 +791,44 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
       i = next;
       continue;
     }
-    // Not measured yet, a surrogate pair (measured as one character), or a joining mark.
+    // Not measured yet, a surrogate pair (measured as one character), a joining mark, a tab,
+    // or the first plain character after one of these.
     const char32_t ch = CodePoint(i);
     const CharMetrics m = Metrics(ch);
-    const std::int32_t a = ToUnits(m.advance);
-    if (row.x + a + ToUnits(m.overhang) > width && i > row.start && !m.joinsPrevious &&
-        !HangsAtRowEnd(s[i])) {
+    const bool tab = ch == u'\t';
+    const bool continues = ContinuesCluster(i, ch);
+    std::int32_t a = continues ? 0 : ToUnits(m.advance);
+    if (tab) {
+      // A tab starts a row only after spaces that hang past the width; otherwise it reaches to
+      // the next stop after x, as shaping places it, and hangs past the width as a space does,
+      // but ends its row there unless it is the row's first: what follows starts the next one,
+      // spaces too.
+      if (row.x > width && i > row.start) {
+        rows.push_back(i);
+        row = {0, i};
+      }
+      a = TabWidth(row.x, a);
+      if (i > row.start && row.x + a > width && i + 1 < n && !IsLineBreak(s[i + 1])) {
+        rows.push_back(i + 1);
+        row = {0, i + 1};
+        ++i;
+        continue;
+      }
+    } else if (!continues) {
+      a += KernAt(i);
+    }
+    if (row.x + a + ToUnits(m.overhang) > width && i > row.start && !m.joinsPrevious && !tab &&
+        !continues && !HangsAtRowEnd(s[i]) && ClusterBoundary(i)) {
       rows.push_back(i);
       row = {0, i};
     }
     // A run of joining characters never breaks, however long. Past the width, all that matters
     // is that the row is too wide, so the sum stops growing there and stays in range.
     row.x = std::min(row.x + a, width + 1);
+    const bool plain = ch < kTable && fast_[ch] < kSlow;
     i += ch >= 0x10000 ? 2 : 1;
+    // The character after one of the slow path may belong to its cluster (after a joiner).
+    row.guard = plain ? static_cast<std::size_t>(-1) : i;
   }
   return kNoLine;
 }

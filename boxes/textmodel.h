@@ -43,6 +43,18 @@ struct CharMetrics {
   float overhang = 0;
 };
 
+// What shaping changes of the characters' own widths, asked of whoever lays the text out.
+// kerning(left, right): how far the advance of the printable ASCII character left (U+0020 to
+// U+007E) changes when right follows it, in pixels. clusterBoundary(text, at): whether a
+// grapheme cluster may end before position at of text, asked only where a row would start
+// after a character outside the plain tables (an emoji, a mark, a joiner) and for the
+// character after a joiner: a row never starts inside a cluster. Either may be empty (no
+// kerning; every place may start a row).
+struct Shaping {
+  std::function<float(char16_t left, char16_t right)> kerning;
+  std::function<bool(std::u16string_view text, std::size_t at)> clusterBoundary;
+};
+
 class TextModel {
  public:
   // What kind of edit a change is. As in Qt's boxes, typing that continues where the last
@@ -140,9 +152,11 @@ class TextModel {
   void KeepRemovedText(bool keep) { keepRemoved_ = keep; }
 
   // Wrapping. With a width above 0 the text wraps anywhere at that width, measured by measure
-  // (which the model calls once for each different character and remembers); at 0 every line
-  // is one row. A single-line model is always one row.
-  void SetWrap(float width, std::function<CharMetrics(char32_t)> measure);
+  // (which the model calls once for each different character and remembers) and shaping
+  // (kerning asked once for every pair); at 0 every line is one row. A single-line model is
+  // always one row. A tab reaches to the next multiple of its advance from the row's start;
+  // past the width it hangs at the end of its row, which it ends.
+  void SetWrap(float width, std::function<CharMetrics(char32_t)> measure, Shaping shaping = {});
   // A new width with the measure set before: what it has measured is kept.
   void SetWrapWidth(float width);
   std::size_t RowCount() const { return rows_.size(); }
@@ -167,10 +181,9 @@ class TextModel {
   // The advances of the characters from `from` up to `to` (caret positions) added up: what
   // stepping from one to the other with Advance and NextChar adds, at a fraction of the cost.
   double Width(std::size_t from, std::size_t to) const;
-  // The advance of the character at position (0 at the text's end or without a measure).
-  float Advance(std::size_t position) const {
-    return measure_ && position < Size() ? Metrics(CodePoint(position)).advance : 0;
-  }
+  // The advance of the character at position with its kerning against the next one (0 at the
+  // text's end or without a measure).
+  float Advance(std::size_t position) const;
 
  private:
   static constexpr std::size_t kAfter = static_cast<std::size_t>(-1);
@@ -220,6 +233,20 @@ class TextModel {
   // after stop; returns where that line begins (the text's size if none does).
   std::size_t WrapInto(std::vector<std::size_t>& rows, std::size_t start, std::size_t stop);
   CharMetrics Metrics(char32_t ch) const;  // measures once, then remembers
+  // The kerning of the character at i against the one after it, in 64ths of a pixel.
+  std::int32_t KernAt(std::size_t i) const {
+    const std::u16string_view text = View();
+    if (kerning_.empty() || i + 1 >= text.size() || (text[i] | text[i + 1]) >= 0x80) return 0;
+    return kerning_[static_cast<std::size_t>((text[i] << 7) | text[i + 1])];
+  }
+  bool ClusterBoundary(std::size_t at) const {
+    return !shaping_.clusterBoundary || shaping_.clusterBoundary(View(), at);
+  }
+  // Whether ch at position i is drawn as part of the glyph before it rather than beside it: the
+  // emoji after a joiner in a sequence (where the boundary finder sees no boundary), the second
+  // regional indicator of a flag. Marks aside, these are the characters that continue a
+  // cluster; a row never starts at one, and their advance is the first one's.
+  bool ContinuesCluster(std::size_t i, char32_t ch) const;
   char32_t CodePoint(std::size_t position) const;
 
   bool multiLine_;
@@ -238,6 +265,14 @@ class TextModel {
 
   float wrapWidth_ = 0;
   std::function<CharMetrics(char32_t)> measure_;
+  Shaping shaping_;
+  // The kerning of every pair of ASCII characters in 64ths of a pixel, the left one's code
+  // times 128 plus the right one's; empty when nothing kerns.
+  std::vector<std::int16_t> kerning_;
+  // With kerning, the fast table's advance of each ASCII character with its kerning against
+  // each one after it, alike (-1 for a character of the slow path); empty without kerning or
+  // where an advance passes its range.
+  mutable std::vector<std::int16_t> pairAdvance_;
   // What measure said of the characters in the flat tables; an advance below 0 is not
   // measured yet.
   mutable std::vector<std::int32_t> advance_;  // in 64ths of a pixel

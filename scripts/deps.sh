@@ -6,6 +6,8 @@ calvexa_packages=(
   libcrypto++-dev libboost-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 coreutils openssl
+  # The fallback fonts Qt shapes emoji, Thai, Devanagari, Arabic and the like with.
+  fonts-noto-core fonts-noto-color-emoji
   # The boxes against Qt's on a real X server (boxes/xtest): a private display, real input,
   # the X selections and the accessibility bus.
   libxcb1-dev xvfb xauth xdotool xclip dbus-daemon at-spi2-core python3-pyatspi python3-xlib

@@ -20,6 +20,10 @@ calvexa::CharMetrics Metrics(char32_t ch) {
   return {static_cast<float>(ch % 7 + 1), ch >= 0x300 && ch < 0x370};
 }
 
+// Kerning of some pairs, and a cluster that goes on after a joiner.
+float Kerning(char16_t left, char16_t right) { return static_cast<float>((left ^ right) % 3) - 1; }
+bool Boundary(std::u16string_view text, std::size_t at) { return at == 0 || text[at - 1] != 0x200D; }
+
 void Check(bool ok) {
   if (!ok) std::abort();
 }
@@ -30,7 +34,7 @@ constexpr int kWidths = 50;
 TextModel& Once(std::unique_ptr<TextModel>& model, bool multiLine, float width) {
   if (!model) {
     model = std::make_unique<TextModel>(multiLine);
-    model->SetWrap(width, Metrics);
+    model->SetWrap(width, Metrics, {Kerning, Boundary});
   }
   return *model;
 }

@@ -13,6 +13,9 @@
 #include <QStyleFactory>
 #include <QStyleHints>
 #include <QTest>
+#include <iostream>
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
 #include <QTextBoundaryFinder>
 #include <csignal>
 #include <cstring>
@@ -451,6 +454,70 @@ QRect CaretForInputMethod(QWidget* box, Qt::InputMethodQuery query = Qt::ImCurso
   }
   box->repaint();
   return box->inputMethodQuery(query).toRect();
+}
+
+// Seeded random texts of the kinds that shaping changes, in a text edit and in a multi-line box
+// of the same width: the rows must start at the same characters. Kerned Latin and digits,
+// Base64, tabs at their stops, grapheme clusters (a letter and its accent, families joined by
+// U+200D, flags), control characters; and in a line box every caret position's x must be the
+// line layout's, exactly.
+TEST(TextBoxes, RowsAndPositionsAsQtsOwnLayoutPlacesThem) {
+  const QString base64 = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
+  const QString pieces[] = {
+      QStringLiteral("AWAY To View WAVE data "), QStringLiteral("LT.Yo, P. F, 11 "), QStringLiteral("\t"),
+      QStringLiteral("x\tx\t"), QStringLiteral("e\u0301"), QStringLiteral(" "),
+      QStringLiteral("\U0001F469\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466"),
+      QStringLiteral("\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7"), QStringLiteral("\u0001\u001F"),
+  };
+  int texts = 0, rows = 0, positions = 0;
+  for (unsigned seed = 1; seed <= 150; ++seed) {
+    std::mt19937 rng(seed);
+    QString text;
+    const auto length = 40 + rng() % 400;
+    while (static_cast<unsigned>(text.size()) < length) {
+      const unsigned kind = rng() % 10;
+      if (kind < 3 || seed % 3 == 0) {
+        text += base64.at(static_cast<int>(rng() % 64));
+      } else if (kind < 5) {
+        text += QChar(static_cast<char16_t>(0x20 + rng() % 95));
+      } else {
+        text += pieces[rng() % std::size(pieces)];
+      }
+    }
+    Pair multi(true);
+    const int width = 120 + static_cast<int>(rng() % 300);  // of both boxes, at every seed another
+    multi.qtMulti->resize(width, 180);
+    multi.ours->resize(width, 180);
+    multi.Load(text, 0);
+    const QTextBlock block = multi.qtMulti->document()->firstBlock();
+    multi.qtMulti->document()->documentLayout()->blockBoundingRect(block);
+    std::vector<std::size_t> qtRows, ourRows;
+    for (int i = 0; i < block.layout()->lineCount(); ++i) {
+      qtRows.push_back(static_cast<std::size_t>(block.layout()->lineAt(i).textStart()));
+    }
+    for (std::size_t i = 0; i < multi.ours->Model().RowCount(); ++i) ourRows.push_back(multi.ours->Model().RowStart(i));
+    if (qtRows != ourRows) {  // the first row that starts elsewhere, and the text from the row before
+      std::size_t k = 0;
+      while (k < qtRows.size() && k < ourRows.size() && qtRows[k] == ourRows[k]) ++k;
+      const auto at = [](const std::vector<std::size_t>& v, std::size_t k) { return k < v.size() ? static_cast<long>(v[k]) : -1L; };
+      ADD_FAILURE() << "seed " << seed << " row " << k << " starts at " << at(qtRows, k) << " in Qt's, " << at(ourRows, k)
+                    << " in ours: " << text.mid(k > 0 ? static_cast<int>(qtRows[k - 1]) : 0, 120).toStdString();
+    }
+    ++texts;
+    rows += static_cast<int>(qtRows.size());
+    if (seed % 3 != 0) continue;  // Base64 alone: x of every position in a line box
+    Pair line(false);
+    line.Load(text, 0);
+    QTextLayout layout(text, line.ours->font(), line.ours->viewport());
+    layout.beginLayout();
+    const QTextLine qtLine = layout.createLine();
+    layout.endLayout();
+    for (int p = 0; p <= text.size(); ++p, ++positions) {
+      ASSERT_EQ(qtLine.cursorToX(p), line.ours->Model().Width(0, static_cast<std::size_t>(p)))
+          << "seed " << seed << " position " << p << ": " << text.toStdString();
+    }
+  }
+  std::cout << texts << " texts, " << rows << " rows, " << positions << " positions compared\n";
 }
 
 // A word is whole at any length, and ends at each character the text layout counts as a space:

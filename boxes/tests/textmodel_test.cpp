@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -71,9 +72,21 @@ CharMetrics VariedMetrics(char32_t ch) {
   return TestMetrics(ch);
 }
 
+// Kerning between printable ASCII letters, as a font's table gives it; and a cluster that goes
+// on after a joiner, as an emoji sequence does.
+float VariedKerning(char16_t left, char16_t right) {
+  const bool letters = std::isalpha(left) && std::isalpha(right);
+  return letters ? static_cast<float>(static_cast<int>((left * 7 + right * 3) % 5) - 2) / 8 : 0;
+}
+bool AfterJoinerJoins(std::u16string_view text, std::size_t at) { return at == 0 || text[at - 1] != 0x200D; }
+const Shaping kVariedShaping{VariedKerning, AfterJoinerJoins};
+
 // The rows by the rules alone, one character at a time: a line break ends its row, and a
 // character that would take its row (or its ink) past the width starts the next, unless it is
-// the row's first, joins the one before or is a space (which hangs past the width instead).
+// the row's first, joins the one before (a mark, or anything after a joiner) or is a space
+// (which hangs past the width instead). An advance takes the kerning against the next
+// character. A tab reaches to the next stop; it starts a row only after spaces past the width,
+// and one that passes the width ends its row unless it is the row's first.
 std::vector<std::size_t> CharByCharRows(const std::u16string& t, float width) {
   std::vector<std::size_t> rows{0};
   const long limit = width > 0 ? std::lround(width * 64) : std::numeric_limits<long>::max();
@@ -88,9 +101,31 @@ std::vector<std::size_t> CharByCharRows(const std::u16string& t, float width) {
       continue;
     }
     const CharMetrics m = VariedMetrics(pair ? 0x10000 + ((t[i] - 0xD800) << 10) + (t[i + 1] - 0xDC00) : t[i]);
-    const long a = width > 0 ? std::lround(m.advance * 64) : 0;
+    long a = width > 0 ? std::lround(m.advance * 64) : 0;
     const long ink = width > 0 ? std::lround(m.overhang * 64) : 0;
-    if (x + a + ink > limit && i > start && !m.joinsPrevious && t[i] != u' ' && t[i] != 0x3000) {
+    if (t[i] == u'\t' && width > 0) {
+      if (x > limit && i > start) rows.push_back(start = i), x = 0;
+      const long stops = (x * 64 + a / 2) / a / 64;  // rounded to a 64th of a stop first
+      x = (stops + 1) * a;
+      if (x > limit && i > start && i + 1 < t.size() && t[i + 1] != u'\r' && t[i + 1] != u'\n') {
+        rows.push_back(start = i + 1);
+        x = 0;
+      }
+      ++i;
+      continue;
+    }
+    const auto ascii = [](char16_t c) { return c >= 0x20 && c <= 0x7E; };
+    if (width > 0 && i + 1 < t.size() && ascii(t[i]) && ascii(t[i + 1])) {
+      a += std::lround(VariedKerning(t[i], t[i + 1]) * 64);
+    }
+    // After a joiner, or the second of a pair of regional indicators from their run's start:
+    // drawn as part of the glyph before.
+    const auto regional = [&](std::size_t at) { return at + 1 < t.size() && t[at] == 0xD83C && t[at + 1] >= 0xDDE6 && t[at + 1] <= 0xDDFF; };
+    std::size_t before = 0;
+    for (std::size_t at = i; regional(i) && at >= 2 && regional(at - 2); at -= 2) ++before;
+    const bool continues = !AfterJoinerJoins(t, i) || before % 2 == 1;
+    if (continues) a = 0;
+    if (x + a + ink > limit && i > start && !m.joinsPrevious && t[i] != u' ' && t[i] != 0x3000 && !continues) {
       rows.push_back(start = i);
       x = 0;
     }
@@ -319,7 +354,8 @@ TEST(TextModel, RowsMatchACharacterByCharacterLayoutOnRandomTexts) {
   static const std::u16string kPieces[] = {
       u"\r\n", u"\r", u"\n", u"\u2028", u"\u2029", u"\t", u"e\u0301", u"\u00E9\u00FF", u"\u2019\u20AC", u"\u4E00",
       u"\U0001F600", u"\xD83D", u"\xDE00", u"\u093F", u"\u200D\uFE0F", std::u16string(1, 0),
-      u"\u3000\u00A0  "};
+      u"\u3000\u00A0  ", u"\U0001F469\u200D\u2764\uFE0F\u200D\U0001F468", u"x\u200Dyy", u"  \t\t  \t",
+      u"\U0001F1E9\U0001F1EA\U0001F1EB"};
   for (unsigned seed = 1; seed <= 16; ++seed) {
     std::mt19937 rng(seed);
     const auto piece = [&] {
@@ -334,7 +370,7 @@ TEST(TextModel, RowsMatchACharacterByCharacterLayoutOnRandomTexts) {
                   : static_cast<float>(seed % 3 ? 2 + rng() % 400 : 1 + rng() % 12) +
                         static_cast<float>(rng() % 64) / 64;
     TextModel model(true);
-    model.SetWrap(width, VariedMetrics);
+    model.SetWrap(width, VariedMetrics, kVariedShaping);
     model.SetText(text, false);
     for (int step = 0; step < 12; ++step) {
       if (step == 6) model.SetWrapWidth(width += 7.25f);  // a resize: the advances already measured

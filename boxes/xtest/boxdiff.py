@@ -25,6 +25,7 @@ instead of the table, to look for what still differs; scenario N of a seed is th
 the count, so "--random SEED:COUNT --only random-SEED-N" plays one again.
 """
 
+import base64
 import ctypes
 import json
 import math
@@ -293,6 +294,17 @@ def LastOnRow(box, k, fx=0.75, span=160):
         x, y, w, h = max(on_row, key=lambda r: r[0])
         return x + w * fx, y + h / 2
     return Place(box, list(range(k, k + span)), how, "%s@last-of-row(%d)/%.2f" % (box, k, fx))
+
+
+def Across(box, k, dx):
+    """dx pixels into the text area, on the row of character k: clicks every few pixels across a
+    row land on the same pixels of both boxes, whatever characters are there."""
+    def how(g):
+        x, y, w, h = _char(g)
+        frame = [a + d for a, d in zip(g["box"], (2, 2, -4, -4))]  # a line edit has no viewport
+        vx, vy, vw, vh = g["viewport"] if box in MULTI else frame
+        return vx + min(dx, vw - 2), y + h / 2
+    return Place(box, [k], how, "%s:across(%d,%d)" % (box, k, dx))
 
 
 class Visible(Place):
@@ -878,6 +890,54 @@ def more_scenarios():
     ]
 
 
+def utf16_starts(pieces):
+    """The UTF-16 offsets at which each of pieces starts when they are joined."""
+    starts, at = [], 0
+    for piece in pieces:
+        starts.append(at)
+        at += len(piece.encode("utf-16-le")) // 2
+    return starts
+
+
+def shaped_scenarios():
+    """Texts that shaping lays out otherwise than a sum of lone advances: kerned Latin and
+    Base64, tabs at their stops, grapheme clusters (emoji joined by U+200D, flags, an accent
+    on its letter), control characters. Where every character stands (so where each row
+    starts), clicks across a row every few pixels, and arrow keys over them."""
+    kerned = "AWAY To View WAVE data " * 8
+    family = "\U0001F469\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466"
+    flags = "\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7"
+    clusters = [family] * 30 + [" "] + [flags] * 12 + [" "] + ["e\u0301x"] * 40 + [" end"]
+    cluster_starts = utf16_starts(clusters)
+    tabs = "a\tbb\tccc\tdddddddddddd\te " + "x\t" * 30 + "end"
+    # (On one row: a row with a DEL is taller in Qt's box, from the fallback font's height.)
+    controls = "ab\x01cd\x1f\x7fef " * 4
+    rng = random.Random(20261209)
+    base64s = [base64.b64encode(bytes(rng.randrange(256) for _ in range(n))).decode() for n in (150, 170, 190)]
+    across = lambda box, k, stop, step: [click(Across(box, k, dx)) for dx in range(1, stop, step)]
+    arrows = [key("shift+Right")] * 3 + [key("Right"), key("shift+Left"), key("shift+Left"), key("End"),
+                                         key("shift+Home"), key("Down"), key("shift+Up")]
+    return [
+        s("shaped-kerned", {"input": kerned}, measure("input", list(range(len(kerned)))),
+          *across("input", 0, 380, 9), *across("input", 60, 380, 13), click(At("input", 45)), *arrows),
+        s("shaped-kerned-line", {"line": kerned}, measure("line", list(range(0, 60))),
+          *across("line", 0, 420, 7), drag(At("line", 0, 0.1), At("line", 45)), click(At("line", 30)),
+          *arrows),
+        s("shaped-tabs", {"input": tabs}, measure("input", list(range(len(tabs)))),
+          *across("input", 0, 380, 11), *across("input", 40, 380, 13), click(At("input", 20)), *arrows),
+        s("shaped-clusters", {"input": "".join(clusters)}, measure("input", cluster_starts),
+          *across("input", 0, 380, 11), *across("input", cluster_starts[31], 380, 11),
+          *across("input", cluster_starts[44], 380, 11), click(At("input", cluster_starts[3])), *arrows),
+        s("shaped-controls", {"input": controls}, measure("input", list(range(len(controls)))),
+          *across("input", 0, 380, 11), click(At("input", 8)), *arrows),
+    ] + [
+        s("shaped-base64-typed-%d" % n, {"input": ""}, click(At("input", 0)), typed(text),
+          measure("input", list(range(len(text)))), *across("input", 0, 380, 12),
+          *across("input", len(text) - 1, 380, 12), *arrows)
+        for n, text in enumerate(base64s)
+    ]
+
+
 def mouse_memory_scenarios():
     """What a seeded comparison of random input found: a double or triple click is remembered
     until a plain click starts a selection elsewhere, and a few keys keep the view or the selection."""
@@ -1095,7 +1155,7 @@ def random_mode(argument):
 
 
 SCENARIOS = (fixed_scenarios() + more_scenarios() + random_scenarios(20261207, 6)
-             + input_method_scenarios() + mouse_memory_scenarios())
+             + input_method_scenarios() + mouse_memory_scenarios() + shaped_scenarios())
 if os.environ.get("BOXDIFF_REPEAT"):
     SCENARIOS = [sc for sc in SCENARIOS for _ in range(int(os.environ["BOXDIFF_REPEAT"]))]
 
