@@ -672,18 +672,6 @@ std::size_t TextModel::FitAfter(std::size_t from, float width) const {
   return i;
 }
 
-std::size_t TextModel::FitBefore(std::size_t to, float width) const {
-  float x = 0;
-  std::size_t i = Snap(to, false);
-  while (i > 0) {
-    const std::size_t previous = PreviousChar(i);
-    x += Advance(previous);
-    if (x > width) break;
-    i = previous;
-  }
-  return i;
-}
-
 float TextModel::Advance(std::size_t position) const {
   if (!measure_ || position >= Size()) return 0;
   const char32_t ch = CodePoint(position);

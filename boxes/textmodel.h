@@ -176,8 +176,6 @@ class TextModel {
   // The first position after from where the characters from `from` on are wider than width
   // (the text's end if they never are).
   std::size_t FitAfter(std::size_t from, float width) const;
-  // The smallest position from which the characters up to `to` are at most width wide.
-  std::size_t FitBefore(std::size_t to, float width) const;
   // The advances of the characters from `from` up to `to` (caret positions) added up: what
   // stepping from one to the other with Advance and NextChar adds, at a fraction of the cost.
   double Width(std::size_t from, std::size_t to) const;
