@@ -64,7 +64,10 @@ void LineScroll::Follow(std::size_t cursor, int width, double composed, double c
   const double far = std::max<double>(static_cast<double>(offset_), 0) + 4.0 * width + 8;
   const std::int64_t used =
       std::llround((fitsFromStart || near(static_cast<double>(offset_)) ? X(end) : far) + composed) + 1;
-  const std::int64_t cix = std::llround(X(cursor) + caret);
+  Place(std::llround(X(cursor) + caret), used, width, alignRight);
+}
+
+void LineScroll::Place(std::int64_t cix, std::int64_t used, int width, bool alignRight) {
   if (used <= width) {
     offset_ = alignRight ? used - width + 1 : 0;
   } else if (cix - offset_ >= width) {

@@ -39,6 +39,9 @@ class LineScroll {
   // into it. A line that fits stands at the view's left, or with alignRight at its right (a
   // right-to-left text's place).
   void Follow(std::size_t cursor, int width, double composed = 0, double caret = 0, bool alignRight = false);
+  // The same rule for a line whose caret's x (cursorX) and width in whole pixels with the
+  // caret's (used) are known already: a line laid out whole.
+  void Place(std::int64_t cursorX, std::int64_t used, int width, bool alignRight);
 
  private:
   void Remember(std::size_t position, double x);

@@ -39,6 +39,10 @@ constexpr int kLineVerticalMargin = 1;
 constexpr double kTabStop = 80;
 // How far around the caret the text is shaped to find the next character boundary.
 constexpr std::size_t kBoundaryWindow = 256;
+// A line box with a text of at most this many characters lays it out whole, as a line edit
+// does, so that shaping places every script and direction as there; a longer one sums the
+// model's advances (exact for ASCII) and lays out only the characters in view.
+constexpr std::size_t kWholeLine = 8192;
 // Texts from this size on are worth handing their memory back when a box is emptied.
 constexpr std::size_t kLargeText = std::size_t{1} << 20;
 
@@ -467,6 +471,10 @@ TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
     out.start = model.RowStart(row);
     out.end = model.RowEnd(row);
     out.origin = QPointF(area.left(), RowTop(row));
+  } else if (WholeLine()) {
+    out.start = 0;
+    out.end = model.Size();
+    out.origin = QPointF(area.left() - static_cast<double>(sideways.Offset()), LinePlace(out).first);
   } else {
     // Only the characters in view are laid out, however long the line is; the first may be
     // partly hidden.
@@ -482,9 +490,43 @@ TextBoxBase::Row TextBoxBase::RowAt(std::size_t row) const {
   return out;
 }
 
-std::unique_ptr<QTextLayout> TextBoxBase::Layout(const Row& row, bool withPreedit) const {
+bool TextBoxBase::WholeLine() const { return !multiLine && model.Size() <= kWholeLine; }
+
+std::shared_ptr<const QTextLayout> TextBoxBase::WholeLineLayout(bool withPreedit) const {
+  // As a line edit lays out its text: in one line of no set width, spaces at its end included,
+  // in the direction of its first strong character.
+  const bool composing = withPreedit && !preedit.isEmpty();
+  WholeLaidOut now{ShownInLine(ToQString(model.View())), font(), RightToLeft(0), nullptr};
+  if (!composing && wholeLine.layout && wholeLine.rightToLeft == now.rightToLeft && wholeLine.text == now.text &&
+      wholeLine.font == now.font) {
+    return wholeLine.layout;
+  }
+  auto layout = std::make_shared<QTextLayout>(now.text, now.font, viewport());
+  QTextOption option;
+  option.setTabStopDistance(kTabStop);
+  option.setFlags(QTextOption::IncludeTrailingSpaces);
+  option.setTextDirection(now.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+  layout->setTextOption(option);
+  if (composing) {
+    const int at = static_cast<int>(model.Cursor());
+    layout->setPreeditArea(at, preedit);
+    QList<QTextLayout::FormatRange> formats = preeditFormats;
+    for (QTextLayout::FormatRange& range : formats) range.start += at;
+    layout->setFormats(formats);
+  }
+  layout->beginLayout();
+  layout->createLine();
+  layout->endLayout();
+  if (composing) return layout;
+  now.layout = std::move(layout);
+  wholeLine = std::move(now);
+  return wholeLine.layout;
+}
+
+std::shared_ptr<const QTextLayout> TextBoxBase::Layout(const Row& row, bool withPreedit) const {
+  if (WholeLine()) return WholeLineLayout(withPreedit);
   const QString shown = ToQString(model.View().substr(row.start, row.end - row.start));
-  auto layout = std::make_unique<QTextLayout>(multiLine ? shown : ShownInLine(shown), font(), viewport());
+  auto layout = std::make_shared<QTextLayout>(multiLine ? shown : ShownInLine(shown), font(), viewport());
   QTextOption option;
   option.setWrapMode(QTextOption::NoWrap);
   option.setTabStopDistance(kTabStop);
@@ -511,13 +553,13 @@ std::unique_ptr<QTextLayout> TextBoxBase::Layout(const Row& row, bool withPreedi
   return layout;
 }
 
-std::unique_ptr<QTextLayout> TextBoxBase::ComposedLayout() const {
+std::shared_ptr<const QTextLayout> TextBoxBase::ComposedLayout() const {
   // As a text edit lays out the paragraph with the composed text in it: wrapped anywhere at
   // the box's width, from the caret's row on (the rows before it stay as they are).
   const std::size_t first = CaretRow(), start = model.RowStart(first);
   const std::size_t end = model.RowEnd(std::clamp(composedLast, first, RowCount() - 1));
   const QString shown = ToQString(model.View().substr(start, end - start));
-  auto layout = std::make_unique<QTextLayout>(shown, font(), viewport());
+  auto layout = std::make_shared<QTextLayout>(shown, font(), viewport());
   QTextOption option;
   option.setWrapMode(QTextOption::WrapAnywhere);
   option.setTabStopDistance(kTabStop);
@@ -652,7 +694,7 @@ std::pair<double, double> TextBoxBase::LinePlace(const Row& row) const {
 }
 
 std::size_t TextBoxBase::HitTest(const QPoint& point) const {
-  if (!multiLine && LineRightToLeft()) {
+  if (!multiLine && (WholeLine() || LineRightToLeft())) {
     const Row r = RowAt(0);
     const auto layout = Layout(r, false);
     const QTextLine line = layout->lineAt(0);
@@ -728,7 +770,9 @@ QRectF TextBoxBase::CaretRectAt(std::size_t position, bool withPreedit) const {
   int at = static_cast<int>(std::clamp(position, r.start, r.end) - r.start);
   if (withPreedit && !preedit.isEmpty()) at += preeditCursor;
   const double x = line.isValid() ? line.cursorToX(at) : 0;
-  return QRectF(r.origin.x() + x, r.origin.y(), 1, LineHeight());
+  // A line edit's caret is as tall as its line, which a fallback font may make taller.
+  const double height = WholeLine() && line.isValid() ? line.height() : LineHeight();
+  return QRectF(r.origin.x() + x, r.origin.y(), 1, height);
 }
 
 QRect TextBoxBase::PositionRect(int position) const {
@@ -814,6 +858,14 @@ void TextBoxBase::EnsureCursorVisible() {
   // text is hidden at the left.
   // The composed text counts as if typed: a line edit keeps its caret in view, and so the
   // whole of it where its caret stands at its end.
+  if (WholeLine()) {
+    const auto layout = WholeLineLayout(true);
+    const QTextLine line = layout->lineAt(0);
+    const int at = static_cast<int>(model.Cursor()) + (preedit.isEmpty() ? 0 : preeditCursor);
+    const std::int64_t used = std::llround(line.isValid() ? line.naturalTextWidth() : 0) + 1;
+    sideways.Place(std::llround(line.isValid() ? line.cursorToX(at) : 0), used, TextArea().width(), RightToLeft(0));
+    return;
+  }
   double composedWidth = 0, composedCaret = 0;
   if (!preedit.isEmpty()) {
     QTextLayout layout(ShownInLine(preedit), font(), viewport());

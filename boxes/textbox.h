@@ -165,7 +165,7 @@ class TextBoxBase : public QAbstractScrollArea {
   int PreeditHit(const QPoint& point) const;  // where in the composed text, or -1
   // A multi-line box wraps the composed text with the rest of its paragraph, in view.
   void Recompose();
-  std::unique_ptr<QTextLayout> ComposedLayout() const;
+  std::shared_ptr<const QTextLayout> ComposedLayout() const;
 
   // The caret's blink, as the desktop times it; steady where the desktop says 0.
   void RestartBlink();
@@ -185,7 +185,10 @@ class TextBoxBase : public QAbstractScrollArea {
   int FullRows() const;                  // the rows that fit a scrolled view
   int PageRows() const;                  // the rows the last page shows, above its margin
   std::size_t RowCount() const;
-  std::unique_ptr<QTextLayout> Layout(const Row& row, bool withPreedit) const;
+  std::shared_ptr<const QTextLayout> Layout(const Row& row, bool withPreedit) const;
+  // Whether a line box lays its whole text out as one, as a line edit does (a short one).
+  bool WholeLine() const;
+  std::shared_ptr<const QTextLayout> WholeLineLayout(bool withPreedit) const;
   // Where a line box's row is drawn from the top, for the characters in view, and how wide
   // they are.
   std::pair<double, double> LinePlace(const Row& row) const;
@@ -245,6 +248,14 @@ class TextBoxBase : public QAbstractScrollArea {
   };
   mutable Direction direction;
   mutable std::pair<QString, std::pair<double, double>> linePlace;  // what LinePlace last placed
+  // A line box's whole text as last laid out, with the font and direction it was laid out in.
+  struct WholeLaidOut {
+    QString text;
+    QFont font;
+    bool rightToLeft = false;
+    std::shared_ptr<const QTextLayout> layout;
+  };
+  mutable WholeLaidOut wholeLine;
   QPoint doubleClickPoint;
 };
 

@@ -520,6 +520,47 @@ TEST(TextBoxes, RowsAndPositionsAsQtsOwnLayoutPlacesThem) {
   std::cout << texts << " texts, " << rows << " rows, " << positions << " positions compared\n";
 }
 
+// A line box places every script as a line edit does, whatever direction its text runs: the
+// caret an input method is told of at each position, and the character a click lands on every
+// few pixels across the box, with the caret at the start and at the end (a long text scrolled).
+TEST(TextBoxes, LineBoxesPlaceEveryScriptAsALineEdit) {
+  const QString texts[] = {
+      QStringLiteral("السلام عليكم يا صديقي"),
+      QStringLiteral("שלום עולם, 42 abc"),
+      QStringLiteral("abc שלום def مرحبا 12.5 ghi"),
+      QStringLiteral("अनुच्छेद क्षि हिन्दी"),
+      QStringLiteral("ภาษาไทย กำลัง"),
+      QStringLiteral("👩‍👩‍👧 🇩🇪 éx́ AWAY To"),
+      QStringLiteral("a\tbb\tccc\tdddd\te éè  end"),
+      QStringLiteral("AWAY To View WAVE مرحبا 😀 ").repeated(6),
+      QStringLiteral("مرحبا بكم abc ").repeated(8),
+  };
+  int checked = 0;
+  for (const QString& text : texts) {
+    for (const int caret : {0, static_cast<int>(text.size())}) {
+      Pair line(false);
+      line.Load(text, caret);
+      QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, text);
+      for (int p = 0; p <= text.size(); ++p, ++checked) {
+        clusters.setPosition(p);
+        if (!clusters.isAtBoundary()) continue;  // no caret stands there
+        line.qtLine->setCursorPosition(p);
+        line.ours->Select(p, p);
+        ASSERT_EQ(CaretForInputMethod(line.ours), CaretForInputMethod(line.qtLine))
+            << "caret at " << p << " from " << caret << ": " << text.toStdString();
+      }
+      line.Load(text, caret);
+      CaretForInputMethod(line.qtLine);  // (a line edit scrolls when it paints)
+      for (int x = 0; x < 400; x += 3, ++checked) {
+        const QPoint at(x, 9);
+        ASSERT_EQ(line.ours->PositionAt(at), line.qtLine->cursorPositionAt(at))
+            << "click at " << x << " from " << caret << ": " << text.toStdString();
+      }
+    }
+  }
+  std::cout << checked << " places compared\n";
+}
+
 // A word is whole at any length, and ends at each character the text layout counts as a space:
 // to Ctrl+Right and Ctrl+Left, a double-click and a screen reader, in both kinds of box, as in
 // Qt's.
