@@ -43,6 +43,9 @@ constexpr std::size_t kBoundaryWindow = 256;
 // does, so that shaping places every script and direction as there; a longer one sums the
 // model's advances (exact for ASCII) and lays out only the characters in view.
 constexpr std::size_t kWholeLine = 8192;
+// A multi-line box lays out a line in view of at most this many characters whole, as a text
+// edit does, where the tables' advances would not place its characters as shaping does.
+constexpr std::size_t kShapedLine = 8192;
 // Texts from this size on are worth handing their memory back when a box is emptied.
 constexpr std::size_t kLargeText = std::size_t{1} << 20;
 
@@ -249,12 +252,14 @@ void TextBoxBase::AfterEdit(bool changed) {
   dragged = {last.Map(dragged.first), last.Map(dragged.second)};
   if (dragged.first >= dragged.second) dragged = {};
   sideways.TextChanged(model.LastChange().position);
+  shapedLines.clear();
   Recompose();
   RestartBlink();
   // An emptied box gives its text's memory back to the system, not just to the heap.
   if (model.Size() == 0 && model.LastChange().removed >= kLargeText) malloc_trim(0);
   UpdateScrollBar();
   EnsureCursorVisible();
+  if (ShapeInView()) EnsureCursorVisible();
   viewport()->update();
   TellInputMethod();
   NotifyTextChange(*this, model.LastChange());
@@ -558,18 +563,23 @@ std::shared_ptr<const QTextLayout> TextBoxBase::ComposedLayout() const {
   // the box's width, from the caret's row on (the rows before it stay as they are).
   const std::size_t first = CaretRow(), start = model.RowStart(first);
   const std::size_t end = model.RowEnd(std::clamp(composedLast, first, RowCount() - 1));
-  const QString shown = ToQString(model.View().substr(start, end - start));
-  auto layout = std::make_shared<QTextLayout>(shown, font(), viewport());
+  return WrappedLayout(start, end, true);
+}
+
+std::shared_ptr<QTextLayout> TextBoxBase::WrappedLayout(std::size_t start, std::size_t end, bool withPreedit) const {
+  auto layout = std::make_shared<QTextLayout>(ToQString(model.View().substr(start, end - start)), font(), viewport());
   QTextOption option;
   option.setWrapMode(QTextOption::WrapAnywhere);
   option.setTabStopDistance(kTabStop);
   if (RightToLeft(start)) option.setTextDirection(Qt::RightToLeft);
   layout->setTextOption(option);
-  const int at = static_cast<int>(model.Cursor() - start);
-  layout->setPreeditArea(at, preedit);
-  QList<QTextLayout::FormatRange> formats = preeditFormats;
-  for (QTextLayout::FormatRange& range : formats) range.start += at;
-  layout->setFormats(formats);
+  if (withPreedit) {
+    const int at = static_cast<int>(model.Cursor() - start);
+    layout->setPreeditArea(at, preedit);
+    QList<QTextLayout::FormatRange> formats = preeditFormats;
+    for (QTextLayout::FormatRange& range : formats) range.start += at;
+    layout->setFormats(formats);
+  }
   const double width = TextArea().width(), height = LineHeight();
   layout->beginLayout();
   for (int i = 0;; ++i) {
@@ -580,6 +590,63 @@ std::shared_ptr<const QTextLayout> TextBoxBase::ComposedLayout() const {
   }
   layout->endLayout();
   return layout;
+}
+
+TextBoxBase::RowLine TextBoxBase::LineOf(const Row& r, bool withPreedit) const {
+  const bool composing = withPreedit && !preedit.isEmpty() && model.Cursor() >= r.start && model.Cursor() <= r.end;
+  auto it = multiLine && !composing ? shapedLines.upper_bound(r.start) : shapedLines.begin();
+  if (it != shapedLines.begin()) {
+    --it;
+    const std::size_t base = it->first, end = it->second.first;
+    const auto& layout = it->second.second;
+    if (r.start >= base && r.end <= end) {
+      const int at = static_cast<int>(r.start - base);
+      const QTextLine line = layout->lineForTextPosition(at);
+      if (line.isValid() && line.textStart() == at) return {layout, line, base, r.origin - QPointF(0, line.y()), true};
+    }
+  }
+  auto layout = Layout(r, withPreedit);
+  return {layout, layout->lineAt(0), r.start, r.origin};
+}
+
+bool TextBoxBase::ShapeInView() {
+  if (!multiLine || shapingInView || !model.MultiLine()) return false;
+  shapingInView = true;
+  const std::u16string_view text = model.View();
+  const auto plain = [&](std::size_t from, std::size_t to) {
+    return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(from), text.begin() + static_cast<std::ptrdiff_t>(to),
+                       [](char16_t c) { return (c >= 0x20 && c < 0x7F) || c == u'\t'; });
+  };
+  bool changed = false;
+  // Rows that change above the view's top move it; a few rounds settle it.
+  for (int round = 0; round < 3; ++round) {
+    const std::size_t anchor = model.RowStart(static_cast<std::size_t>(FirstRow()));
+    bool any = false;
+    for (std::size_t row = static_cast<std::size_t>(FirstRow());
+         row < std::min(RowCount(), static_cast<std::size_t>(FirstRow() + VisibleRows() + 1));) {
+      // The line that holds the row, if it is short enough to be laid out whole.
+      std::size_t top = row, bottom = row;
+      while (top > 0 && model.IsWrappedRow(top - 1) && row - top <= kShapedLine) --top;
+      while (model.IsWrappedRow(bottom) && bottom - top <= kShapedLine) ++bottom;
+      row = bottom + 1;
+      const std::size_t start = model.RowStart(top), end = model.RowEnd(bottom);
+      const bool whole = !(top > 0 && model.IsWrappedRow(top - 1)) && !model.IsWrappedRow(bottom);
+      if (!whole || end - start > kShapedLine || shapedLines.count(start) || plain(start, end)) continue;
+      auto layout = WrappedLayout(start, end, false);
+      std::vector<std::size_t> starts;
+      for (int i = 1; i < layout->lineCount(); ++i) starts.push_back(start + static_cast<std::size_t>(layout->lineAt(i).textStart()));
+      any = model.SetLineRows(start, starts) || any;
+      shapedLines[start] = {end, std::move(layout)};
+      row = model.RowOf(end) + 1;
+    }
+    if (!any) break;
+    changed = true;
+    UpdateScrollBar();
+    verticalScrollBar()->setValue(static_cast<int>(model.RowOf(anchor)));
+  }
+  shapingInView = false;
+  if (changed) viewport()->update();
+  return changed;
 }
 
 void TextBoxBase::Recompose() {
@@ -727,30 +794,37 @@ std::size_t TextBoxBase::PositionInRow(std::size_t row, double x) const {
   // A wrapped row is shaped with the character after it, as in its paragraph: its last glyph is
   // kerned against that one, which moves the middle of that glyph and where the row's ink ends.
   // Only where all of them run left to right: another direction could reorder the row around it.
-  Row shaped = r;
-  if (model.IsWrappedRow(row) && !RightToLeft(r.start)) {
+  // (A line laid out whole has it so already.)
+  RowLine laid = LineOf(r, false);
+  if (laid.base == r.start && model.IsWrappedRow(row) && !RightToLeft(r.start)) {
     const std::size_t next = model.NextChar(r.end);
     const std::u16string_view shown = model.View().substr(r.start, next - r.start);
     // U+0590 starts the first right-to-left script.
-    if (std::all_of(shown.begin(), shown.end(), [](char16_t c) { return c < 0x0590; })) shaped.end = next;
+    if (std::all_of(shown.begin(), shown.end(), [](char16_t c) { return c < 0x0590; })) {
+      Row shaped = r;
+      shaped.end = next;
+      laid.layout = Layout(shaped, false);
+      laid.line = laid.layout->lineAt(0);
+    }
   }
-  const auto layout = Layout(shaped, false);
-  const QTextLine line = layout->lineAt(0);
+  const auto& layout = laid.layout;
+  const QTextLine& line = laid.line;
   const double lineX = x - r.origin.x();
-  const int at = line.isValid() ? line.xToCursor(lineX) : 0;
+  const std::size_t base = laid.base;
+  const int at = line.isValid() ? line.xToCursor(lineX) : static_cast<int>(r.start - base);
   // Right of a row that wraps, the caret stays on it: before its last character, since the
   // place after it is where the next row starts. Over the right half of its last glyph it
   // goes there, as in a text edit.
   // (Its spaces at the end hang past the width and count as right of it.)
   std::size_t inked = r.end;
   while (inked > r.start && IsSpace(model.View()[inked - 1])) --inked;
-  const bool beyond = !line.isValid() || lineX >= line.cursorToX(static_cast<int>(inked - r.start));
+  const bool beyond = !line.isValid() || lineX >= line.cursorToX(static_cast<int>(inked - base));
   // (Before its last cluster: a family of emoji steps back whole.)
   const auto lastCluster = [&] {
-    return r.start + static_cast<std::size_t>(layout->previousCursorPosition(static_cast<int>(r.end - r.start)));
+    return base + static_cast<std::size_t>(layout->previousCursorPosition(static_cast<int>(r.end - base)));
   };
   const std::size_t end = model.IsWrappedRow(row) && beyond ? lastCluster() : r.end;
-  return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), end), false);
+  return model.Snap(std::clamp(base + static_cast<std::size_t>(std::max(0, at)), r.start, end), false);
 }
 
 QRectF TextBoxBase::CaretRect() const { return CaretRectAt(model.Cursor(), true); }
@@ -765,9 +839,9 @@ QRectF TextBoxBase::CaretRectAt(std::size_t position, bool withPreedit) const {
     return QRectF(TextArea().left() + x, RowTop(row) + (line.isValid() ? line.y() : 0), 1, LineHeight());
   }
   const Row r = RowAt(row);
-  const auto layout = Layout(r, withPreedit);
-  const QTextLine line = layout->lineAt(0);
-  int at = static_cast<int>(std::clamp(position, r.start, r.end) - r.start);
+  const RowLine laid = LineOf(r, withPreedit);
+  const QTextLine& line = laid.line;
+  int at = static_cast<int>(std::clamp(position, r.start, r.end) - laid.base);
   if (withPreedit && !preedit.isEmpty()) at += preeditCursor;
   const double x = line.isValid() ? line.cursorToX(at) : 0;
   // A line edit's caret is as tall as its line, which a fallback font may make taller.
@@ -791,10 +865,10 @@ QRect TextBoxBase::CharacterRect(int position) const {
   if (multiLine && (static_cast<int>(row) < FirstRow() || static_cast<int>(row) > FirstRow() + VisibleRows())) return {};
   const Row r = RowAt(row);
   if (at < r.start || at >= r.end) return {};
-  const auto layout = Layout(r, false);
-  const QTextLine line = layout->lineAt(0);
-  const double left = line.cursorToX(static_cast<int>(at - r.start));
-  const double right = line.cursorToX(static_cast<int>(model.NextChar(at) - r.start));
+  const RowLine laid = LineOf(r, false);
+  const QTextLine& line = laid.line;
+  const double left = line.cursorToX(static_cast<int>(at - laid.base));
+  const double right = line.cursorToX(static_cast<int>(model.NextChar(at) - laid.base));
   return QRectF(r.origin.x() + std::min(left, right), r.origin.y(), std::abs(right - left), LineHeight())
       .toRect()
       .translated(viewport()->pos());
@@ -821,9 +895,11 @@ void TextBoxBase::Remeasure(bool measure) {
   } else {
     model.SetWrapWidth(width);
   }
+  shapedLines.clear();
   Recompose();
   UpdateScrollBar();
   EnsureCursorVisible();
+  if (ShapeInView()) EnsureCursorVisible();
   viewport()->update();
 }
 
@@ -879,6 +955,7 @@ void TextBoxBase::EnsureCursorVisible() {
 }
 
 void TextBoxBase::scrollContentsBy(int, int) {
+  ShapeInView();
   viewport()->update();
   TellInputMethod();
 }
@@ -904,6 +981,7 @@ void TextBoxBase::changeEvent(QEvent* event) {
 // ---- Painting ----
 
 void TextBoxBase::paintEvent(QPaintEvent*) {
+  ShapeInView();  // (rows brought into view by a scroll are laid out already)
   QPainter painter(viewport());
   const QPalette::ColorGroup group = !isEnabled()        ? QPalette::Disabled
                                      : isActiveWindow()  ? QPalette::Active
@@ -924,39 +1002,58 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
 
   const std::size_t first = static_cast<std::size_t>(FirstRow());
   const std::size_t last = multiLine ? std::min(RowCount(), first + VisibleRows() + 1) : 1;
+  const QTextLayout* drawn = nullptr;  // a line laid out whole is drawn once, for all its rows
   for (std::size_t row = first; row < last; ++row) {
     Row r = RowAt(row);
     const bool caretHere = row == caretRow;
     // The composed text wraps with the rest of its paragraph, drawn as one.
     const bool composed = multiLine && caretHere && !preedit.isEmpty();
     if (composed) r.end = model.RowEnd(std::clamp(composedLast, row, RowCount() - 1));
-    const auto layout = composed ? ComposedLayout() : Layout(r, caretHere);
+    RowLine laid;
+    if (composed) {
+      laid.layout = ComposedLayout();
+      laid.line = laid.layout->lineAt(0);
+      laid.base = r.start;
+      laid.origin = r.origin;
+    } else {
+      laid = LineOf(r, caretHere);
+    }
+    const auto& layout = laid.layout;
+    const std::size_t base = laid.base;
+    const bool whole = laid.whole;
+    // What the layout draws: this row, or every row of its line.
+    const std::size_t from = whole ? base : r.start, to = whole ? base + static_cast<std::size_t>(layout->text().size()) : r.end;
     QList<QTextLayout::FormatRange> ranges;
     if (selStart < selEnd && selStart <= r.end && selEnd > r.start) {
-      const std::size_t from = std::max(selStart, r.start), to = std::min(selEnd, r.end);
-      int offset = 0;
-      if (caretHere && !preedit.isEmpty() && cursor <= from) offset = static_cast<int>(preedit.size());
-      if (to > from) {
-        ranges.append({static_cast<int>(from - r.start) + offset, static_cast<int>(to - from), selected});
-      }
       // A selected line break shows as a space's width of highlight after the row's text.
       if (multiLine && selEnd > r.end && r.end < model.Size() && IsLineBreak(model.View()[r.end])) {
-        const QTextLine line = layout->lineAt(0);
-        const double x = r.origin.x() + line.naturalTextWidth();
+        const double x = r.origin.x() + laid.line.naturalTextWidth();
         painter.fillRect(QRectF(x, r.origin.y(), QFontMetricsF(font()).horizontalAdvance(u' '), LineHeight()),
                          selected.background());
       }
     }
-    layout->draw(&painter, r.origin, ranges);
+    if (selStart < selEnd && selStart <= to && selEnd > from) {
+      const std::size_t start = std::max(selStart, from), end = std::min(selEnd, to);
+      int offset = 0;
+      if (caretHere && !preedit.isEmpty() && cursor <= start) offset = static_cast<int>(preedit.size());
+      if (end > start) {
+        ranges.append({static_cast<int>(start - base) + offset, static_cast<int>(end - start), selected});
+      }
+    }
+    if (!whole || drawn != layout.get()) {
+      // (Only its lines in view.)
+      layout->draw(&painter, laid.origin, ranges, whole ? QRectF(viewport()->rect()) : QRectF());
+      drawn = layout.get();
+    }
     if (caretHere && showCaret && (preedit.isEmpty() || !preeditCaretHidden)) {
-      int at = static_cast<int>(cursor - std::min(cursor, r.start));
+      int at = static_cast<int>(cursor - std::min(cursor, base));
       if (!preedit.isEmpty()) at += preeditCursor;
-      layout->drawCursor(&painter, r.origin, at, 1);
+      layout->drawCursor(&painter, laid.origin, at, 1);
     }
     if (dropPosition >= 0 && static_cast<std::size_t>(dropPosition) >= r.start &&
         static_cast<std::size_t>(dropPosition) <= r.end &&
         (multiLine ? model.RowOf(static_cast<std::size_t>(dropPosition)) == row : true)) {
-      layout->drawCursor(&painter, r.origin, dropPosition - static_cast<int>(r.start), 1);
+      layout->drawCursor(&painter, laid.origin, dropPosition - static_cast<int>(base), 1);
     }
     if (composed) row = std::max(row, composedLast);
   }

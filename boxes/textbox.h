@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTextLayout>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -186,6 +187,23 @@ class TextBoxBase : public QAbstractScrollArea {
   int PageRows() const;                  // the rows the last page shows, above its margin
   std::size_t RowCount() const;
   std::shared_ptr<const QTextLayout> Layout(const Row& row, bool withPreedit) const;
+  // A row's line as it is laid out: the layout that holds it, its line there, the text position
+  // of the layout's first character, and where the layout is drawn to put the line on the row.
+  struct RowLine {
+    std::shared_ptr<const QTextLayout> layout;
+    QTextLine line;
+    std::size_t base = 0;
+    QPointF origin;
+    bool whole = false;  // the layout holds every row of the row's line
+  };
+  RowLine LineOf(const Row& r, bool withPreedit) const;
+  // The characters [start, end) of a multi-line box wrapped anywhere at its width, as a text
+  // edit lays out a paragraph; withPreedit, with the composed text at the caret.
+  std::shared_ptr<QTextLayout> WrappedLayout(std::size_t start, std::size_t end, bool withPreedit) const;
+  // Lays out each line in view that holds characters beyond the tables' (anything but ASCII)
+  // whole, as a text edit does, and takes its rows from there; the view keeps the character at
+  // its top. Returns whether any row changed.
+  bool ShapeInView();
   // Whether a line box lays its whole text out as one, as a line edit does (a short one).
   bool WholeLine() const;
   std::shared_ptr<const QTextLayout> WholeLineLayout(bool withPreedit) const;
@@ -256,6 +274,10 @@ class TextBoxBase : public QAbstractScrollArea {
     std::shared_ptr<const QTextLayout> layout;
   };
   mutable WholeLaidOut wholeLine;
+  // The lines ShapeInView laid out, by where they start, with where they end; dropped at every
+  // change of the text, of the width or of the font.
+  std::map<std::size_t, std::pair<std::size_t, std::shared_ptr<const QTextLayout>>> shapedLines;
+  bool shapingInView = false;
   QPoint doubleClickPoint;
 };
 

@@ -722,6 +722,25 @@ std::size_t TextModel::RowOf(std::size_t position) const {
   return static_cast<std::size_t>(it - rows_.begin()) - 1;
 }
 
+bool TextModel::SetLineRows(std::size_t lineStart, const std::vector<std::size_t>& starts) {
+  const std::size_t first = RowOf(lineStart);
+  if (!multiLine_ || rows_[first] != lineStart) return false;
+  std::size_t last = first;  // the line's last row
+  while (IsWrappedRow(last)) ++last;
+  const auto begin = rows_.begin() + static_cast<std::ptrdiff_t>(first) + 1;
+  const auto end = rows_.begin() + static_cast<std::ptrdiff_t>(last) + 1;
+  if (std::equal(begin, end, starts.begin(), starts.end())) return false;
+  const std::size_t lineEnd = RowEnd(last);
+  const bool inside = std::is_sorted(starts.begin(), starts.end()) &&
+                      (starts.empty() || (starts.front() > lineStart && starts.back() < lineEnd));
+  if (!inside) return false;
+  const std::ptrdiff_t kept = std::min<std::ptrdiff_t>(end - begin, static_cast<std::ptrdiff_t>(starts.size()));
+  std::copy(starts.begin(), starts.begin() + kept, begin);
+  if (end - begin > kept) rows_.erase(begin + kept, end);
+  else rows_.insert(begin + kept, starts.begin() + kept, starts.end());
+  return true;
+}
+
 void TextModel::RebuildRows() {
   rows_.assign(1, 0);
   if (!multiLine_) return;

@@ -170,6 +170,11 @@ class TextModel {
   std::size_t RowEndForCaret(std::size_t row) const;
   // The row whose characters (or line break) hold position; the text's end is in the last row.
   std::size_t RowOf(std::size_t position) const;
+  // Replaces the rows of the line that begins at lineStart (where a row starts) with rows that
+  // start there and at each of starts (ascending, inside the line): a line whose rows shaping
+  // found, where the tables' advances would break it elsewhere. The next edit that reaches the
+  // line wraps it by the tables again. Returns whether any row changed.
+  bool SetLineRows(std::size_t lineStart, const std::vector<std::size_t>& starts);
 
   // Measuring without wrapping (a single-line box scrolls sideways instead), bounded by the
   // width asked for rather than by the text's length.

@@ -468,6 +468,10 @@ TEST(TextBoxes, RowsAndPositionsAsQtsOwnLayoutPlacesThem) {
       QStringLiteral("x\tx\t"), QStringLiteral("e\u0301"), QStringLiteral(" "),
       QStringLiteral("\U0001F469\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466"),
       QStringLiteral("\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7"), QStringLiteral("\u0001\u001F"),
+      QStringLiteral("\u0627\u0644\u0633\u0644\u0627\u0645 \u0639\u0644\u064A\u0643\u0645 "),
+      QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD"),
+      QStringLiteral("\u0905\u0928\u0941\u091A\u094D\u091B\u0947\u0926 \u0915\u094D\u0937\u093F"),
+      QStringLiteral("\u0E20\u0E32\u0E29\u0E32\u0E44\u0E17\u0E22"), QStringLiteral("T\u00E9 V\u00E0 \u00C5ngstr\u00F6m"),
   };
   int texts = 0, rows = 0, positions = 0;
   for (unsigned seed = 1; seed <= 150; ++seed) {
