@@ -46,6 +46,8 @@ constexpr std::size_t kWholeLine = 8192;
 // A multi-line box lays out a line in view of at most this many characters whole, as a text
 // edit does, where the tables' advances would not place its characters as shaping does.
 constexpr std::size_t kShapedLine = 8192;
+// Rows this far from the view's top are taken at their own heights; beyond, at the font's.
+constexpr std::size_t kMeasuredRows = 512;
 // Texts from this size on are worth handing their memory back when a box is emptied.
 constexpr std::size_t kLargeText = std::size_t{1} << 20;
 
@@ -432,12 +434,53 @@ double TextBoxBase::LineHeight() const {
   return std::ceil(metrics.ascent() + metrics.descent() + (leading >= 0 ? leading : std::ceil(leading)));
 }
 
+double TextBoxBase::RowHeight(std::size_t row) const {
+  // A row laid out with its whole line is as tall as its fonts make it (an emoji's, a Thai
+  // letter's are taller than the box's own); any other is the font's line height.
+  if (!multiLine || shapedLines.empty() || row >= RowCount()) return LineHeight();
+  const std::size_t start = model.RowStart(row);
+  auto it = shapedLines.upper_bound(start);
+  if (it == shapedLines.begin()) return LineHeight();
+  --it;
+  if (start >= it->second.first) return LineHeight();
+  const int at = static_cast<int>(start - it->first);
+  const QTextLine line = it->second.second->lineForTextPosition(at);
+  return line.isValid() && line.textStart() == at ? StackedHeight(line) : LineHeight();
+}
+
+double TextBoxBase::StackedHeight(const QTextLine& line) {
+  // As a text edit stacks the lines of a paragraph: its leading included, a negative one
+  // rounded up.
+  return line.height() + (line.leading() < 0 ? std::ceil(line.leading()) : 0.0);
+}
+
 double TextBoxBase::RowTop(std::size_t row) const {
   // The document's margin stands above its first row only: a scrolled view starts flush.
-  const int first = FirstRow();
-  const double offset = first == 0 ? kDocumentMargin : 0;
+  const std::size_t first = static_cast<std::size_t>(FirstRow());
   const double below = composedExtra > 0 && row > composedLast ? static_cast<double>(composedExtra) : 0;
-  return viewport()->rect().top() + offset + (static_cast<double>(row) - first + below) * LineHeight();
+  double y = viewport()->rect().top() + (first == 0 ? kDocumentMargin : 0) + below * LineHeight();
+  // The rows in view and near it are taken at their heights, those far from it at the font's.
+  const std::size_t from = std::min(row, first), to = std::max(row, first);
+  const std::size_t near = std::min(to, from + kMeasuredRows);
+  double span = static_cast<double>(to - near) * LineHeight();
+  for (std::size_t k = from; k < near; ++k) span += RowHeight(k);
+  return row >= first ? y + span : y - span;
+}
+
+std::size_t TextBoxBase::RowAtHeight(double y) const {
+  const std::size_t first = static_cast<std::size_t>(FirstRow());
+  double top = RowTop(first);
+  if (y < top) {
+    const double above = std::ceil((top - y) / LineHeight());
+    return above > static_cast<double>(first) ? 0 : first - static_cast<std::size_t>(above);
+  }
+  std::size_t row = first;
+  for (; row < RowCount() && row < first + kMeasuredRows; ++row) {
+    const double height = RowHeight(row);
+    if (y < top + height) return row;
+    top += height;
+  }
+  return row + static_cast<std::size_t>(std::floor((y - top) / LineHeight()));
 }
 
 int TextBoxBase::FullRows() const {
@@ -445,9 +488,17 @@ int TextBoxBase::FullRows() const {
 }
 
 int TextBoxBase::PageRows() const {
-  // The last page leaves the margin and a pixel below its last row.
+  // The last page: as many of the last rows as fit above the margin and a pixel below them.
   const double room = viewport()->height() - 2 * kDocumentMargin - 1;
-  return std::max(1, static_cast<int>(std::floor(room / LineHeight())));
+  double used = 0;
+  std::size_t rows = 0;
+  for (; rows < RowCount() && rows < kMeasuredRows; ++rows) {
+    const double height = RowHeight(RowCount() - 1 - rows);
+    if (used + height > room) break;
+    used += height;
+  }
+  if (rows == RowCount() || rows == kMeasuredRows) rows += static_cast<std::size_t>(std::max(0.0, std::floor((room - used) / LineHeight())));
+  return std::max(1, static_cast<int>(rows));
 }
 
 QRect TextBoxBase::TextArea() const {
@@ -464,7 +515,7 @@ int TextBoxBase::FirstRow() const { return multiLine ? verticalScrollBar()->valu
 
 int TextBoxBase::VisibleRows() const {
   if (!multiLine) return 1;
-  return std::max(1, static_cast<int>(std::ceil((viewport()->height() - RowTop(FirstRow())) / LineHeight())));
+  return std::max(1, static_cast<int>(RowAtHeight(viewport()->height() - 1e-6)) - FirstRow() + 1);
 }
 
 std::size_t TextBoxBase::RowCount() const { return model.RowCount(); }
@@ -580,13 +631,16 @@ std::shared_ptr<QTextLayout> TextBoxBase::WrappedLayout(std::size_t start, std::
     for (QTextLayout::FormatRange& range : formats) range.start += at;
     layout->setFormats(formats);
   }
-  const double width = TextArea().width(), height = LineHeight();
+  const double width = TextArea().width();
+  double y = 0;
   layout->beginLayout();
-  for (int i = 0;; ++i) {
+  for (;;) {
     QTextLine line = layout->createLine();
     if (!line.isValid()) break;
+    line.setLeadingIncluded(true);
     line.setLineWidth(width);
-    line.setPosition(QPointF(0, i * height));
+    line.setPosition(QPointF(0, y));
+    y += StackedHeight(line);
   }
   layout->endLayout();
   return layout;
@@ -618,31 +672,51 @@ bool TextBoxBase::ShapeInView() {
                        [](char16_t c) { return (c >= 0x20 && c < 0x7F) || c == u'\t'; });
   };
   bool changed = false;
+  std::vector<std::size_t> inView;  // the lines laid out whole that the view shows
   // Rows that change above the view's top move it; a few rounds settle it.
   for (int round = 0; round < 3; ++round) {
     const std::size_t anchor = model.RowStart(static_cast<std::size_t>(FirstRow()));
-    bool any = false;
-    for (std::size_t row = static_cast<std::size_t>(FirstRow());
-         row < std::min(RowCount(), static_cast<std::size_t>(FirstRow() + VisibleRows() + 1));) {
-      // The line that holds the row, if it is short enough to be laid out whole.
+    bool any = false, added = false;
+    inView.clear();
+    // Lays out the line that holds row, if it is short enough to be laid out whole; returns the
+    // row after it.
+    const auto shape = [&](std::size_t row) {
       std::size_t top = row, bottom = row;
       while (top > 0 && model.IsWrappedRow(top - 1) && row - top <= kShapedLine) --top;
       while (model.IsWrappedRow(bottom) && bottom - top <= kShapedLine) ++bottom;
-      row = bottom + 1;
       const std::size_t start = model.RowStart(top), end = model.RowEnd(bottom);
       const bool whole = !(top > 0 && model.IsWrappedRow(top - 1)) && !model.IsWrappedRow(bottom);
-      if (!whole || end - start > kShapedLine || shapedLines.count(start) || plain(start, end)) continue;
+      if (!whole || end - start > kShapedLine || plain(start, end)) return bottom + 1;
+      inView.push_back(start);
+      if (shapedLines.count(start)) return bottom + 1;
       auto layout = WrappedLayout(start, end, false);
       std::vector<std::size_t> starts;
       for (int i = 1; i < layout->lineCount(); ++i) starts.push_back(start + static_cast<std::size_t>(layout->lineAt(i).textStart()));
       any = model.SetLineRows(start, starts) || any;
+      added = true;
       shapedLines[start] = {end, std::move(layout)};
-      row = model.RowOf(end) + 1;
+      return model.RowOf(end) + 1;
+    };
+    for (std::size_t row = static_cast<std::size_t>(FirstRow());
+         row < std::min(RowCount(), static_cast<std::size_t>(FirstRow() + VisibleRows() + 1));) {
+      row = shape(row);
     }
+    // And the last page's, whose heights set the scroll bar's range.
+    const std::size_t lastPage = RowCount() - std::min(RowCount(), static_cast<std::size_t>(PageRows()) + 1);
+    for (std::size_t row = std::max(lastPage, static_cast<std::size_t>(FirstRow() + VisibleRows() + 1)); row < RowCount();) {
+      row = shape(row);
+    }
+    if (added) {  // new heights, perhaps new rows
+      UpdateScrollBar();
+      verticalScrollBar()->setValue(static_cast<int>(model.RowOf(anchor)));
+    }
+    changed = changed || added;
     if (!any) break;
-    changed = true;
-    UpdateScrollBar();
-    verticalScrollBar()->setValue(static_cast<int>(model.RowOf(anchor)));
+  }
+  // Those out of view go (they are laid out again when they come back).
+  std::sort(inView.begin(), inView.end());
+  for (auto it = shapedLines.begin(); it != shapedLines.end();) {
+    it = std::binary_search(inView.begin(), inView.end(), it->first) ? std::next(it) : shapedLines.erase(it);
   }
   shapingInView = false;
   if (changed) viewport()->update();
@@ -782,11 +856,10 @@ std::size_t TextBoxBase::HitTest(const QPoint& point) const {
     return model.Snap(std::min(r.start + static_cast<std::size_t>(std::max(0, at)), r.end), false);
   }
   // Above the first row is the text's start, below the last its end, as in a text edit.
-  const double offset = std::floor((point.y() - RowTop(FirstRow())) / LineHeight());
-  const double wanted = FirstRow() + offset;
-  if (wanted < 0) return 0;
-  if (wanted >= static_cast<double>(RowCount())) return model.Size();
-  return PositionInRow(static_cast<std::size_t>(wanted), point.x());
+  if (point.y() < RowTop(0)) return 0;
+  const std::size_t row = RowAtHeight(point.y());
+  if (row >= RowCount()) return model.Size();
+  return PositionInRow(row, point.x());
 }
 
 std::size_t TextBoxBase::PositionInRow(std::size_t row, double x) const {
@@ -836,7 +909,8 @@ QRectF TextBoxBase::CaretRectAt(std::size_t position, bool withPreedit) const {
     const int at = static_cast<int>(position - model.RowStart(row)) + preeditCursor;
     const QTextLine line = layout->lineForTextPosition(at);
     const double x = line.isValid() ? line.cursorToX(at) : 0;
-    return QRectF(TextArea().left() + x, RowTop(row) + (line.isValid() ? line.y() : 0), 1, LineHeight());
+    return QRectF(TextArea().left() + x, RowTop(row) + (line.isValid() ? line.y() : 0), 1,
+                  line.isValid() ? StackedHeight(line) : LineHeight());
   }
   const Row r = RowAt(row);
   const RowLine laid = LineOf(r, withPreedit);
@@ -845,7 +919,7 @@ QRectF TextBoxBase::CaretRectAt(std::size_t position, bool withPreedit) const {
   if (withPreedit && !preedit.isEmpty()) at += preeditCursor;
   const double x = line.isValid() ? line.cursorToX(at) : 0;
   // A line edit's caret is as tall as its line, which a fallback font may make taller.
-  const double height = WholeLine() && line.isValid() ? line.height() : LineHeight();
+  const double height = WholeLine() && line.isValid() ? line.height() : RowHeight(row);
   return QRectF(r.origin.x() + x, r.origin.y(), 1, height);
 }
 
@@ -869,7 +943,7 @@ QRect TextBoxBase::CharacterRect(int position) const {
   const QTextLine& line = laid.line;
   const double left = line.cursorToX(static_cast<int>(at - laid.base));
   const double right = line.cursorToX(static_cast<int>(model.NextChar(at) - laid.base));
-  return QRectF(r.origin.x() + std::min(left, right), r.origin.y(), std::abs(right - left), LineHeight())
+  return QRectF(r.origin.x() + std::min(left, right), r.origin.y(), std::abs(right - left), RowHeight(row))
       .toRect()
       .translated(viewport()->pos());
 }
@@ -919,12 +993,17 @@ void TextBoxBase::EnsureCursorVisible() {
     // While composing, the caret may stand on a row the composed text wrapped onto.
     const std::size_t row = CaretRow(), below = preedit.isEmpty() ? 0 : composedCaretLine;
     QScrollBar* bar = verticalScrollBar();
-    const double height = LineHeight(), room = viewport()->height();
-    const double top = RowTop(row) + static_cast<double>(below) * height;
-    if (top + height >= room) {
-      const bool fitsUnderMargin = kDocumentMargin + static_cast<double>(row + below + 1) * height <= room;
-      const long first = fitsUnderMargin ? 0 : static_cast<long>(row + below) + 1 - FullRows();
-      bar->setValue(static_cast<int>(std::max(first, fitsUnderMargin ? 0L : 1L)));
+    const double room = viewport()->height();
+    const double extra = static_cast<double>(below) * LineHeight();  // (its rows are the font's height)
+    const double top = RowTop(row) + extra;
+    if (top + RowHeight(row) >= room) {
+      // The rows from the new first one to the caret's fill the view, or they all fit under the
+      // document's margin.
+      std::size_t first = row;
+      double used = RowHeight(row) + extra;
+      while (first > 0 && row - first < kMeasuredRows && used + RowHeight(first - 1) <= room) used += RowHeight(--first);
+      if (first == 0 && kDocumentMargin + used > room) first = 1;
+      bar->setValue(static_cast<int>(first));
     } else if (top < 0) {
       bar->setValue(static_cast<int>(row));
     }
@@ -1028,7 +1107,7 @@ void TextBoxBase::paintEvent(QPaintEvent*) {
       // A selected line break shows as a space's width of highlight after the row's text.
       if (multiLine && selEnd > r.end && r.end < model.Size() && IsLineBreak(model.View()[r.end])) {
         const double x = r.origin.x() + laid.line.naturalTextWidth();
-        painter.fillRect(QRectF(x, r.origin.y(), QFontMetricsF(font()).horizontalAdvance(u' '), LineHeight()),
+        painter.fillRect(QRectF(x, r.origin.y(), QFontMetricsF(font()).horizontalAdvance(u' '), RowHeight(row)),
                          selected.background());
       }
     }
@@ -1707,9 +1786,14 @@ int TextBoxBase::PreeditHit(const QPoint& point) const {
   const Row r = RowAt(CaretRow());
   const auto layout = multiLine ? ComposedLayout() : Layout(r, true);
   // A line edit goes by x alone; a text edit by the row of the composed layout under the point.
-  const double row = multiLine ? std::floor((point.y() - r.origin.y()) / LineHeight()) : 0;
+  const double y = point.y() - r.origin.y();
+  int row = multiLine ? -1 : 0;
+  for (int i = 0; multiLine && i < layout->lineCount(); ++i) {
+    const QTextLine candidate = layout->lineAt(i);
+    if (y >= candidate.y() && y < candidate.y() + StackedHeight(candidate)) row = i;
+  }
   if (row < 0 || row >= layout->lineCount()) return -1;
-  const QTextLine line = layout->lineAt(static_cast<int>(row));
+  const QTextLine line = layout->lineAt(row);
   const int at = line.xToCursor(point.x() - r.origin.x()) - static_cast<int>(model.Cursor() - r.start);
   return at >= 0 && at <= preedit.size() ? at : -1;
 }

@@ -183,6 +183,9 @@ class TextBoxBase : public QAbstractScrollArea {
   int VisibleRows() const;
   double LineHeight() const;
   double RowTop(std::size_t row) const;  // where the row starts in the viewport
+  double RowHeight(std::size_t row) const;
+  static double StackedHeight(const QTextLine& line);  // how far a text edit puts the next line
+  std::size_t RowAtHeight(double y) const;  // the row at y in the viewport (below the last: past it)
   int FullRows() const;                  // the rows that fit a scrolled view
   int PageRows() const;                  // the rows the last page shows, above its margin
   std::size_t RowCount() const;

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStyleFactory>
 #include <QStyleHints>
 #include <QTest>
@@ -522,6 +523,43 @@ TEST(TextBoxes, RowsAndPositionsAsQtsOwnLayoutPlacesThem) {
     }
   }
   std::cout << texts << " texts, " << rows << " rows, " << positions << " positions compared\n";
+}
+
+// Rows stack at the heights their fonts give them, as in a text edit: a row with an emoji, a
+// Thai or Devanagari letter or a DEL is taller than the box's own font makes it. The caret an
+// input method is told of at each line's start, a click every 2 px down the box, and the scroll
+// bar's range, at the top and scrolled to the end.
+TEST(TextBoxes, RowsStackAtTheirFontsHeightsAsInATextEdit) {
+  const QString text = QStringLiteral(
+      "Latin AWAY To\n\U0001F600 emoji\n\u0905\u0928\u0941\u091A\u094D\u091B\u0947\u0926 deva\n"
+      "\u0E20\u0E32\u0E29\u0E32 thai\n\u0645\u0631\u062D\u0628\u0627 arabic\nT\u00E9 accent\n\u007F del\n"
+      "\U0001F469\u200D\U0001F469\u200D\U0001F467 wraps \u0E20\u0E32\u0E29\u0E32 and wraps again and again "
+      "past the box's width\nplain\nplain\nplain\nplain\n\u0E20\u0E32 last");
+  Pair multi(true);
+  multi.Load(text, 0);
+  int checked = 0;
+  for (const bool atEnd : {false, true}) {
+    if (atEnd) {
+      multi.qtMulti->verticalScrollBar()->setValue(multi.qtMulti->verticalScrollBar()->maximum());
+      multi.ours->verticalScrollBar()->setValue(multi.ours->verticalScrollBar()->maximum());
+      QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(multi.ours->verticalScrollBar()->maximum(), multi.qtMulti->verticalScrollBar()->maximum());
+    ASSERT_EQ(multi.ours->verticalScrollBar()->value(), multi.qtMulti->verticalScrollBar()->value());
+    for (int y = 0; y < 180; y += 2, ++checked) {
+      const QPoint at(40, y);
+      const int qt = multi.qtMulti->cursorForPosition(at).position();
+      ASSERT_EQ(QtPosition(multi.ours->Text(), multi.ours->PositionAt(at + multi.ours->viewport()->pos())), qt)
+          << "click at y " << y << (atEnd ? " scrolled to the end" : "");
+    }
+  }
+  for (int p = 0; p <= text.size(); ++p) {
+    if (p > 0 && text.at(p - 1) != u'\n') continue;
+    multi.Load(text, p);
+    ++checked;
+    ASSERT_EQ(CaretForInputMethod(multi.ours), CaretForInputMethod(multi.qtMulti)) << "caret at the line starting at " << p;
+  }
+  std::cout << checked << " places compared\n";
 }
 
 // A line box places every script as a line edit does, whatever direction its text runs: the
