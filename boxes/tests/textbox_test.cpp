@@ -525,6 +525,25 @@ TEST(TextBoxes, RowsAndPositionsAsQtsOwnLayoutPlacesThem) {
   std::cout << texts << " texts, " << rows << " rows, " << positions << " positions compared\n";
 }
 
+// A screen reader is told each character's place as Qt's boxes tell it: from the caret before
+// it, as wide as the character alone, in a run of the other direction and inside a cluster too
+// (x from the first character's, since a line edit reports its own without its frame).
+TEST(TextBoxes, ScreenReadersHearCharacterExtentsAsFromQtsBoxes) {
+  QAccessible::setActive(true);
+  const QString text = QStringLiteral("ab \u05E9\u05DC\u05D5\u05DD cd \U0001F469\u200D\U0001F469 e\u0301 \u0645\u0631\u062D");
+  for (const bool multi : {false, true}) {
+    Pair pair(multi);
+    pair.Load(text, 0);
+    QAccessibleTextInterface* qt = QAccessible::queryAccessibleInterface(pair.Qt())->textInterface();
+    QAccessibleTextInterface* ours = QAccessible::queryAccessibleInterface(pair.ours)->textInterface();
+    for (int i = 0; i < text.size(); ++i) {
+      const QRect q = qt->characterRect(i), o = ours->characterRect(i);
+      EXPECT_EQ(o.width(), q.width()) << multi << " offset " << i;
+      EXPECT_EQ(o.x() - ours->characterRect(0).x(), q.x() - qt->characterRect(0).x()) << multi << " offset " << i;
+    }
+  }
+}
+
 // Rows stack at the heights their fonts give them, as in a text edit: a row with an emoji, a
 // Thai or Devanagari letter or a DEL is taller than the box's own font makes it. The caret an
 // input method is told of at each line's start, a click every 2 px down the box, and the scroll
