@@ -22,11 +22,13 @@ the input method its caret is.
 With --random, COUNT (10 unless told) seeded scenarios of random clicks, double and triple
 clicks, Shift+clicks, drags, keys, typing, undo, pastes, middle clicks and wheel turns are played
 instead of the table, to look for what still differs; scenario N of a seed is the same whatever
-the count, so "--random SEED:COUNT --only random-SEED-N" plays one again.
+the count, so "--random SEED:COUNT --only random-SEED-N" plays one again. A NAME of --only may
+be a shell pattern ("shaped-*").
 """
 
 import base64
 import ctypes
+import fnmatch
 import json
 import math
 import os
@@ -288,13 +290,14 @@ def LastOnRow(box, k, fx=0.75, span=160):
 
 
 def Across(box, k, dx):
-    """dx pixels into the text area, on the row of character k: clicks every few pixels across a
-    row land on the same pixels of both boxes, whatever characters are there."""
+    """dx pixels into the text area (below 0: -dx from its right edge), on the row of character
+    k: clicks every few pixels across a row land on the same pixels of both boxes, whatever
+    characters are there."""
     def how(g):
         x, y, w, h = _char(g)
         frame = [a + d for a, d in zip(g["box"], (2, 2, -4, -4))]  # a line edit has no viewport
         vx, vy, vw, vh = g["viewport"] if box in MULTI else frame
-        return vx + min(dx, vw - 2), y + h / 2
+        return vx + (min(dx, vw - 2) if dx >= 0 else max(1, vw + dx)), y + h / 2
     return Place(box, [k], how, "%s:across(%d,%d)" % (box, k, dx))
 
 
@@ -377,14 +380,30 @@ def clicks(button, count):
         "mousedown", button, "mouseup", button]
 
 
-def measure(box, positions):
+def measure(box, positions, carets=False):
     """No input: where the characters at positions are drawn, from the box's corner (a line
-    edit has no viewport of its own)."""
+    edit has no viewport of its own); with carets, where the caret stands at each position (in
+    right-to-left text a character's right edge)."""
     def extra(player, side):
-        g = player.harness.run(cmd="geom", box="%s.%s" % (side, box), positions=positions)
+        g = player.harness.run(cmd="geom", box="%s.%s" % (side, box), positions=positions, carets=carets)
         vx, vy = g["box"][:2]
         return {box + ".where": " ".join("%d,%d" % (r[0] - vx, r[1] - vy) for r in g["rects"])}
-    return Step("measure %s %s" % (box, positions), lambda player, side: None, extra)
+    return Step("measure %s%s %s" % ("carets " if carets else "", box, positions),
+                lambda player, side: None, extra)
+
+
+def rows(box, positions):
+    """No input: the rows that the carets at positions (in order) stand on, each as the first
+    of them, its top from the box's corner and its height: where the rows break and how tall."""
+    def extra(player, side):
+        g = player.harness.run(cmd="geom", box="%s.%s" % (side, box), positions=positions, carets=True)
+        vy, out, top = g["box"][1], [], None
+        for p, (x, y, w, h) in zip(positions, g["rects"]):
+            if y != top:
+                out.append("%d@%d+%d" % (p, y - vy, h))
+                top = y
+        return {box + ".rows": " ".join(out)}
+    return Step("rows %s" % box, lambda player, side: None, extra)
 
 
 def click(place, count=1, button=1, mods=()):
@@ -890,6 +909,14 @@ def utf16_starts(pieces):
     return starts
 
 
+def across(box, k, stop, step, start=1):
+    """Clicks on the row of character k every step pixels from start to stop (see Across), in an
+    order that puts each click further than NEAR from the one before it, so that none waits out
+    the double-click interval."""
+    places, stride = list(range(start, stop, step)), -(-(NEAR + 1) // step)
+    return [click(Across(box, k, dx)) for first in range(stride) for dx in places[first::stride]]
+
+
 def shaped_scenarios():
     """Texts that shaping lays out otherwise than a sum of lone advances: kerned Latin and
     Base64, tabs at their stops, grapheme clusters (emoji joined by U+200D, flags, an accent
@@ -905,11 +932,6 @@ def shaped_scenarios():
     controls = "ab\x01cd\x1f\x7fef " * 4
     rng = random.Random(20261209)
     base64s = [base64.b64encode(bytes(rng.randrange(256) for _ in range(n))).decode() for n in (150, 170, 190)]
-    def across(box, k, stop, step):
-        # Every few pixels, in an order that puts each click further than NEAR from the one
-        # before it, so that none waits out the double-click interval.
-        places, stride = list(range(1, stop, step)), -(-(NEAR + 1) // step)
-        return [click(Across(box, k, dx)) for first in range(stride) for dx in places[first::stride]]
     arrows = [key("shift+Right")] * 3 + [key("Right"), key("shift+Left"), key("shift+Left"), key("End"),
                                          key("shift+Home"), key("Down"), key("shift+Up")]
     return [
@@ -1329,10 +1351,10 @@ def main():
         return in_sessions(args)
     only = None
     if "--only" in args:
-        only = set(args[args.index("--only") + 1].split(","))
+        only = args[args.index("--only") + 1].split(",")
     # Seeded random scenarios instead of the table, to look for what still differs.
     table = random_mode(args[args.index("--random") + 1]) if "--random" in args else SCENARIOS
-    scenarios = [sc for sc in table if only is None or sc.name in only]
+    scenarios = [sc for sc in table if only is None or any(fnmatch.fnmatchcase(sc.name, o) for o in only)]
     if "--shard" in args:
         part, parts = map(int, args[args.index("--shard") + 1].split("/"))
         scenarios = shard(scenarios, parts)[part - 1]
