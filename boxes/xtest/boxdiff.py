@@ -22,11 +22,13 @@ the input method its caret is.
 With --random, COUNT (10 unless told) seeded scenarios of random clicks, double and triple
 clicks, Shift+clicks, drags, keys, typing, undo, pastes, middle clicks and wheel turns are played
 instead of the table, to look for what still differs; scenario N of a seed is the same whatever
-the count, so "--random SEED:COUNT --only random-SEED-N" plays one again.
+the count, so "--random SEED:COUNT --only random-SEED-N" plays one again. A NAME of --only may
+be a shell pattern ("shaped-*").
 """
 
 import base64
 import ctypes
+import fnmatch
 import json
 import math
 import os
@@ -36,6 +38,7 @@ import shutil
 import subprocess
 import sys
 import time
+import unicodedata
 
 import pyatspi
 from Xlib import X, Xatom
@@ -58,6 +61,32 @@ KNOWN = {
                        "the caret at the end of the first line; ours puts it where the paste was, as "
                        "every other undo of a paste does in both boxes",
 }
+# Texts of other scripts, by cause: the steps each shows in.
+_LONE = ("rows break where the characters' lone advances fill the width, and %s's lone advances "
+         "are about 1.4 times its shaped width: our first row is [0,%d), Qt's [0,%d)")
+_TALL = "Qt's rows are as tall as the fallback font makes them (%d px), ours the font's 13"
+_CLICKS = "clicks and row-end keys on a first row that holds fewer characters (%s)"
+for _name, _steps, _why in (
+        ("script-arabic", [1, 2], _LONE % ("Arabic", 46, 64) + "; " + _TALL % 14),
+        ("script-arabic", list(range(3, 35)) + list(range(45, 51)), _CLICKS % "Arabic"),
+        ("script-devanagari", [1, 2], _LONE % ("Devanagari", 47, 63) + "; " + _TALL % 15),
+        ("script-devanagari", [11, 12, 13, 22, 23, 24, 32, 33, 34, 35] + list(range(45, 51)),
+         _CLICKS % "Devanagari"),
+        ("script-mixed", [1, 2], "the Arabic word's lone advances are 7.8 px wider than shaped, so "
+                                 "our first row ends at 52, Qt's at 54; " + _TALL % 14 + " (first row)"),
+        ("script-mixed", [35] + list(range(45, 51)), _CLICKS % "mixed"),
+        ("script-thai", [1, 2], _TALL % 17),
+        ("script-hebrew", [1], "a wrapped right-to-left row's trailing space: Qt lets it hang past "
+                               "the left edge, ours keeps it inside, so the first row stands 3 px right"),
+        ("script-clusters-line", [3, 4, 10, 16, 17, 23, 30] + list(range(36, 45)),
+         "a click in the line box lands inside an emoji sequence or flag (before its last member), "
+         "not at the cluster's edge"),
+        ("script-tabs-line", [1] + list(range(7, 20)) + list(range(25, 38)) + [40, 41, 42]
+         + list(range(45, 56)) + [65, 66],
+         "the line box counts a tab as a whole tab stop (80 px) wherever it starts: clicks past "
+         "the first tab land short, \"end\" at the right edge is not laid out or drawn, End "
+         "scrolls further")):
+    KNOWN.update(dict.fromkeys([(_name, n) for n in _steps], _why))
 
 
 # ---------------------------------------------------------------------------------------------
@@ -288,13 +317,14 @@ def LastOnRow(box, k, fx=0.75, span=160):
 
 
 def Across(box, k, dx):
-    """dx pixels into the text area, on the row of character k: clicks every few pixels across a
-    row land on the same pixels of both boxes, whatever characters are there."""
+    """dx pixels into the text area (below 0: -dx from its right edge), on the row of character
+    k: clicks every few pixels across a row land on the same pixels of both boxes, whatever
+    characters are there."""
     def how(g):
         x, y, w, h = _char(g)
         frame = [a + d for a, d in zip(g["box"], (2, 2, -4, -4))]  # a line edit has no viewport
         vx, vy, vw, vh = g["viewport"] if box in MULTI else frame
-        return vx + min(dx, vw - 2), y + h / 2
+        return vx + (min(dx, vw - 2) if dx >= 0 else max(1, vw + dx)), y + h / 2
     return Place(box, [k], how, "%s:across(%d,%d)" % (box, k, dx))
 
 
@@ -377,14 +407,30 @@ def clicks(button, count):
         "mousedown", button, "mouseup", button]
 
 
-def measure(box, positions):
+def measure(box, positions, carets=False):
     """No input: where the characters at positions are drawn, from the box's corner (a line
-    edit has no viewport of its own)."""
+    edit has no viewport of its own); with carets, where the caret stands at each position (in
+    right-to-left text a character's right edge)."""
     def extra(player, side):
-        g = player.harness.run(cmd="geom", box="%s.%s" % (side, box), positions=positions)
+        g = player.harness.run(cmd="geom", box="%s.%s" % (side, box), positions=positions, carets=carets)
         vx, vy = g["box"][:2]
         return {box + ".where": " ".join("%d,%d" % (r[0] - vx, r[1] - vy) for r in g["rects"])}
-    return Step("measure %s %s" % (box, positions), lambda player, side: None, extra)
+    return Step("measure %s%s %s" % ("carets " if carets else "", box, positions),
+                lambda player, side: None, extra)
+
+
+def rows(box, positions):
+    """No input: the rows that the carets at positions (in order) stand on, each as the first
+    of them, its top from the box's corner and its height: where the rows break and how tall."""
+    def extra(player, side):
+        g = player.harness.run(cmd="geom", box="%s.%s" % (side, box), positions=positions, carets=True)
+        vy, out, top = g["box"][1], [], None
+        for p, (x, y, w, h) in zip(positions, g["rects"]):
+            if y != top:
+                out.append("%d@%d+%d" % (p, y - vy, h))
+                top = y
+        return {box + ".rows": " ".join(out)}
+    return Step("rows %s" % box, lambda player, side: None, extra)
 
 
 def click(place, count=1, button=1, mods=()):
@@ -890,6 +936,14 @@ def utf16_starts(pieces):
     return starts
 
 
+def across(box, k, stop, step, start=1):
+    """Clicks on the row of character k every step pixels from start to stop (see Across), in an
+    order that puts each click further than NEAR from the one before it, so that none waits out
+    the double-click interval."""
+    places, stride = list(range(start, stop, step)), -(-(NEAR + 1) // step)
+    return [click(Across(box, k, dx)) for first in range(stride) for dx in places[first::stride]]
+
+
 def shaped_scenarios():
     """Texts that shaping lays out otherwise than a sum of lone advances: kerned Latin and
     Base64, tabs at their stops, grapheme clusters (emoji joined by U+200D, flags, an accent
@@ -905,11 +959,6 @@ def shaped_scenarios():
     controls = "ab\x01cd\x1f\x7fef " * 4
     rng = random.Random(20261209)
     base64s = [base64.b64encode(bytes(rng.randrange(256) for _ in range(n))).decode() for n in (150, 170, 190)]
-    def across(box, k, stop, step):
-        # Every few pixels, in an order that puts each click further than NEAR from the one
-        # before it, so that none waits out the double-click interval.
-        places, stride = list(range(1, stop, step)), -(-(NEAR + 1) // step)
-        return [click(Across(box, k, dx)) for first in range(stride) for dx in places[first::stride]]
     arrows = [key("shift+Right")] * 3 + [key("Right"), key("shift+Left"), key("shift+Left"), key("End"),
                                          key("shift+Home"), key("Down"), key("shift+Up")]
     return [
@@ -930,6 +979,82 @@ def shaped_scenarios():
           measure("input", list(range(len(text)))), *across("input", 0, 380, 12),
           *across("input", len(text) - 1, 380, 12), *arrows)
         for n, text in enumerate(base64s)
+    ]
+
+
+def caret_places(text):
+    """The UTF-16 offsets at which a caret may stand in a text of the first plane: before each
+    character but a mark on the one before it (Thai's sara am is one), and at its end."""
+    return [i for i, c in enumerate(text)
+            if unicodedata.category(c) not in ("Mn", "Mc", "Me") and c != "\u0e33"] + [len(text)]
+
+
+def script_scenarios():
+    """Texts of other scripts: right-to-left Arabic (joined, with a lam-alef ligature) and
+    Hebrew (with points), left-to-right text with right-to-left words inside, Devanagari with
+    conjuncts, Thai with its marks, in a multi-line box where they wrap and in the line box;
+    emoji sequences, flags, an accent and tabs in the line box. For each: where the caret
+    stands at every place it can, the rows (multi-line), clicks across the first row every
+    few pixels, and arrow keys from a click."""
+    arabic = ("\u062a\u0639\u062f \u0627\u0644\u0644\u063a\u0629 \u0627\u0644\u0639\u0631\u0628\u064a\u0629 "
+              "\u0645\u0646 \u0623\u0643\u062b\u0631 \u0627\u0644\u0644\u063a\u0627\u062a "
+              "\u0627\u0646\u062a\u0634\u0627\u0631\u0627 \u0641\u064a \u0627\u0644\u0639\u0627\u0644\u0645\u060c "
+              "\u0648\u064a\u062a\u062d\u062f\u062b \u0628\u0647\u0627 \u0623\u0643\u062b\u0631 \u0645\u0646 "
+              "\u0623\u0631\u0628\u0639\u0645\u0627\u0626\u0629 \u0645\u0644\u064a\u0648\u0646 "
+              "\u0625\u0646\u0633\u0627\u0646 \u0641\u064a \u0628\u0644\u062f\u0627\u0646 "
+              "\u0643\u062b\u064a\u0631\u0629.")
+    arabic_short = "\u0627\u0644\u0633\u0644\u0627\u0645 \u0639\u0644\u064a\u0643\u0645"
+    hebrew = ("\u05e2\u05d1\u05e8\u05d9\u05ea \u05e0\u05db\u05ea\u05d1\u05ea \u05de\u05d9\u05de\u05d9\u05df "
+              "\u05dc\u05e9\u05de\u05d0\u05dc, \u05d5\u05de\u05e9\u05e4\u05d8 \u05d0\u05e8\u05d5\u05da "
+              "\u05db\u05de\u05d5 \u05d6\u05d4 \u05e2\u05d5\u05d1\u05e8 \u05dc\u05e9\u05d5\u05e8\u05d4 "
+              "\u05d4\u05d1\u05d0\u05d4 \u05d1\u05ea\u05d9\u05d1\u05ea \u05d4\u05d8\u05e7\u05e1\u05d8 "
+              "\u05db\u05d0\u05e9\u05e8 \u05d0\u05d9\u05df \u05d1\u05d4 \u05e2\u05d5\u05d3 "
+              "\u05de\u05e7\u05d5\u05dd.")
+    hebrew_short = "\u05e9\u05b8\u05c1\u05dc\u05d5\u05b9\u05dd \u05e2\u05d5\u05dc\u05dd"
+    mixed = ("The word \u05e9\u05dc\u05d5\u05dd means peace, and the Arabic "
+             "\u0645\u0631\u062d\u0628\u0627 means hello; both are written from right to left.")
+    devanagari = ("\u0938\u0902\u0935\u093f\u0927\u093e\u0928 \u0915\u093e "
+                  "\u0905\u0928\u0941\u091a\u094d\u091b\u0947\u0926 \u090f\u0915 "
+                  "\u0915\u0939\u0924\u093e \u0939\u0948 \u0915\u093f \u092d\u093e\u0930\u0924 "
+                  "\u0930\u093e\u091c\u094d\u092f\u094b\u0902 \u0915\u093e \u0938\u0902\u0918 "
+                  "\u0939\u094b\u0917\u093e, \u0914\u0930 \u0939\u093f\u0928\u094d\u0926\u0940 "
+                  "\u0907\u0938\u0915\u0940 \u0930\u093e\u091c\u092d\u093e\u0937\u093e \u0939\u0948\u0964")
+    thai = ("\u0e20\u0e32\u0e29\u0e32\u0e44\u0e17\u0e22\u0e40\u0e02\u0e35\u0e22\u0e19"
+            "\u0e15\u0e34\u0e14\u0e01\u0e31\u0e19\u0e42\u0e14\u0e22\u0e44\u0e21\u0e48"
+            "\u0e40\u0e27\u0e49\u0e19\u0e27\u0e23\u0e23\u0e04\u0e23\u0e30\u0e2b\u0e27\u0e48"
+            "\u0e32\u0e07\u0e04\u0e33 \u0e41\u0e15\u0e48\u0e08\u0e30\u0e40\u0e27\u0e49\u0e19"
+            "\u0e27\u0e23\u0e23\u0e04\u0e40\u0e21\u0e37\u0e48\u0e2d\u0e08\u0e1a\u0e1b\u0e23"
+            "\u0e30\u0e42\u0e22\u0e04\u0e2b\u0e19\u0e36\u0e48\u0e07\u0e41\u0e25\u0e49\u0e27"
+            "\u0e02\u0e36\u0e49\u0e19\u0e1b\u0e23\u0e30\u0e42\u0e22\u0e04\u0e43\u0e2b\u0e21\u0e48")
+    family = "\U0001F469\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466"
+    clusters = ([family] * 3 + [" ", "\U0001F1E9\U0001F1EA", "\U0001F1EB\U0001F1F7",
+                                 "\U0001F1EF\U0001F1F5", " "] + ["e\u0301"] * 3 + [" ", "e", "n", "d"])
+    cluster_places = utf16_starts(clusters) + [sum(len(c.encode("utf-16-le")) // 2 for c in clusters)]
+    tabs = "a\tbb\tccc\tdddddddddddd\te " + "x\t" * 4 + "end"
+    keys = [key("shift+Right")] * 2 + [key("Right")] + [key("Left")] * 2 + [key("shift+Left")] * 2 + [
+        key("Home"), key("shift+End"), key("End"), key("shift+Home")]
+    rows_keys = [key("Down"), key("shift+Up"), key("shift+Down")]
+
+    def multi(name, text, k):
+        places = caret_places(text)
+        return s(name, {"input": text}, measure("input", places, carets=True), rows("input", places),
+                 *across("input", 0, 290, 9), click(At("input", k)), *keys, *rows_keys)
+
+    def line(name, text, places, k, start, stop, step):
+        return s(name, {"line": text}, measure("line", places, carets=True),
+                 *across("line", 0, stop, step, start), click(At("line", k)), *keys)
+    return [
+        multi("script-arabic", arabic, 12),
+        # (A line box aligns right-to-left text right: clicked from its right edge.)
+        line("script-arabic-line", arabic_short, caret_places(arabic_short), 3, -110, -1, 4),
+        multi("script-hebrew", hebrew, 12),
+        line("script-hebrew-line", hebrew_short, caret_places(hebrew_short), 3, -90, -1, 4),
+        multi("script-mixed", mixed, 10),
+        multi("script-devanagari", devanagari, 12),
+        multi("script-thai", thai, 12),
+        line("script-clusters-line", "".join(clusters), cluster_places, cluster_places[1],
+             1, 170, 5),
+        line("script-tabs-line", tabs, list(range(len(tabs) + 1)), 2, 1, 640, 12),
     ]
 
 
@@ -1150,7 +1275,8 @@ def random_mode(argument):
 
 
 SCENARIOS = (fixed_scenarios() + more_scenarios() + random_scenarios(20261207, 6)
-             + input_method_scenarios() + mouse_memory_scenarios() + shaped_scenarios())
+             + input_method_scenarios() + mouse_memory_scenarios() + shaped_scenarios()
+             + script_scenarios())
 if os.environ.get("BOXDIFF_REPEAT"):
     SCENARIOS = [sc for sc in SCENARIOS for _ in range(int(os.environ["BOXDIFF_REPEAT"]))]
 
@@ -1329,10 +1455,10 @@ def main():
         return in_sessions(args)
     only = None
     if "--only" in args:
-        only = set(args[args.index("--only") + 1].split(","))
+        only = args[args.index("--only") + 1].split(",")
     # Seeded random scenarios instead of the table, to look for what still differs.
     table = random_mode(args[args.index("--random") + 1]) if "--random" in args else SCENARIOS
-    scenarios = [sc for sc in table if only is None or sc.name in only]
+    scenarios = [sc for sc in table if only is None or any(fnmatch.fnmatchcase(sc.name, o) for o in only)]
     if "--shard" in args:
         part, parts = map(int, args[args.index("--shard") + 1].split("/"))
         scenarios = shard(scenarios, parts)[part - 1]

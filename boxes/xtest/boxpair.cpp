@@ -23,7 +23,9 @@
 //       -> {"rects":[[x,y,w,h],...],"box":[...],"viewport":[...],"top":N}: screen rectangles of
 //       the characters at those positions (zero width at a line's end), of the box and of its
 //       text area, the position under the text area's top left corner, and the accessible
-//       name of the box with the focus
+//       name of the box with the focus; with "carets":true, where the caret would stand at
+//       each position instead (zero width), which in right-to-left text is a character's
+//       right edge
 //   {"cmd":"im"} -> {"im":"qt.input 12,4,1,14"}: where the input method was last told the caret
 //       is (the focus box's ImCursorRectangle, from its corner, when the box last updated it;
 //       for Qt's line edit, what it answers now)
@@ -286,8 +288,9 @@ class Window : public QWidget {
     if (cmd == QLatin1String("geom")) {
       const QScopedValueRollback<bool> reading(answering, true);
       QJsonArray rects;
+      const bool carets = command.value(QLatin1String("carets")).toBool();
       for (const QJsonValue p : command.value(QLatin1String("positions")).toArray()) {
-        rects.append(Rect(Global(box, CharRect(box, p.toInt()))));
+        rects.append(Rect(Global(box, CharRect(box, p.toInt(), carets))));
       }
       const QWidget* view = box->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport"));
       const QRect viewport = view ? QRect(view->mapToGlobal(QPoint(0, 0)), view->size())
@@ -343,8 +346,9 @@ class Window : public QWidget {
   }
 
   // Where the character at position (one character a line break) is drawn, in box
-  // coordinates; at a line's end or the text's end, a caret-wide rectangle there.
-  static QRect CharRect(QWidget* box, int position) {
+  // coordinates; at a line's end or the text's end, or if caretOnly, a caret-wide rectangle where
+  // the caret would stand at position.
+  static QRect CharRect(QWidget* box, int position, bool caretOnly = false) {
     if (auto* plain = qobject_cast<QPlainTextEdit*>(box)) {
       QTextCursor cursor(plain->document());
       cursor.setPosition(std::clamp(position, 0, plain->document()->characterCount() - 1));
@@ -352,11 +356,15 @@ class Window : public QWidget {
       const QTextBlock block = cursor.block();
       const int inBlock = cursor.position() - block.position();
       const QTextLine line = block.layout()->lineForTextPosition(inBlock);
-      int width = 0;
-      if (line.isValid() && inBlock < line.textStart() + line.textLength() && inBlock < block.length() - 1) {
-        width = static_cast<int>(std::lround(line.cursorToX(inBlock + 1) - line.cursorToX(inBlock)));
+      int x = caret.x(), width = 0;
+      if (!caretOnly && line.isValid() && inBlock < line.textStart() + line.textLength() &&
+          inBlock < block.length() - 1) {
+        // A right-to-left character reaches left from the caret before it.
+        const double step = line.cursorToX(inBlock + 1) - line.cursorToX(inBlock);
+        x += static_cast<int>(std::lround(std::min(step, 0.0)));
+        width = static_cast<int>(std::lround(std::abs(step)));
       }
-      return {caret.x(), caret.y(), width, caret.height()};
+      return {x, caret.y(), width, caret.height()};
     }
     if (auto* line = qobject_cast<QLineEdit*>(box)) {
       Scrolled(line);
@@ -371,13 +379,14 @@ class Window : public QWidget {
       // rounded to a pixel.
       const QRect caret = line->inputMethodQuery(Qt::ImCursorRectangle).toRect().adjusted(5, 0, 0, -1);
       const double x = caret.x() - std::round(row.cursorToX(line->cursorPosition())) + row.cursorToX(at);
-      const double width = at < size ? row.cursorToX(at + 1) - row.cursorToX(at) : 0;
-      return {static_cast<int>(std::lround(x)), caret.y(), static_cast<int>(std::lround(width)), caret.height()};
+      const double step = at < size && !caretOnly ? row.cursorToX(at + 1) - row.cursorToX(at) : 0;
+      return {static_cast<int>(std::lround(x + std::min(step, 0.0))), caret.y(),
+              static_cast<int>(std::lround(std::abs(step))), caret.height()};
     }
     auto* own = static_cast<TextBoxBase*>(box);
     const QString text = own->TextAsQString();
     const int at = qobject_cast<MultiLineBox*>(box) ? CrLfPosition(text, position) : position;
-    const QRect r = own->CharacterRect(at);
+    const QRect r = caretOnly ? QRect() : own->CharacterRect(at);
     if (!r.isEmpty() && at < text.size() && text[at] != u'\r' && text[at] != u'\n') return r;
     const QRect caret = own->PositionRect(at);
     return {caret.x(), caret.y(), 0, caret.height()};
