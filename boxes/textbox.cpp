@@ -941,14 +941,23 @@ QRect TextBoxBase::CharacterRect(int position) const {
   if (at < r.start || at >= r.end) return {};
   const RowLine laid = LineOf(r, false);
   const QTextLine& line = laid.line;
+  const double left = line.cursorToX(static_cast<int>(at - laid.base));
+  const double right = line.cursorToX(static_cast<int>(model.NextChar(at) - laid.base));
+  return QRectF(r.origin.x() + std::min(left, right), r.origin.y(), std::abs(right - left), RowHeight(row))
+      .toRect()
+      .translated(viewport()->pos());
+}
+
+QRect TextBoxBase::CharacterExtent(int position) const {
+  const QRect span = CharacterRect(position);
+  if (span.isNull()) return span;
   // As Qt's boxes tell a screen reader: from where the caret before it stands, as wide as the
   // character alone (so a letter of a run in the other direction, or a part of a cluster, is
   // not as wide as the run between its caret places).
-  const double left = line.cursorToX(static_cast<int>(at - laid.base));
+  const auto at = static_cast<std::size_t>(position);
+  const QPointF caret = CaretRectAt(at, false).topLeft();
   const int width = QFontMetrics(font(), viewport()).horizontalAdvance(QString(QChar(model.View()[at])));
-  return QRect(static_cast<int>(r.origin.x() + left), static_cast<int>(std::lround(r.origin.y())), width,
-               static_cast<int>(std::lround(RowHeight(row))))
-      .translated(viewport()->pos());
+  return QRect(static_cast<int>(caret.x()) + viewport()->x(), span.y(), width, span.height());
 }
 
 void TextBoxBase::Remeasure(bool measure) {

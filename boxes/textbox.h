@@ -68,6 +68,8 @@ class TextBoxBase : public QAbstractScrollArea {
   // The rectangle of the character at position, in the widget's coordinates (empty if the
   // character is not in view).
   QRect CharacterRect(int position) const;
+  // The same as a screen reader is told it: from the caret before it, as wide as it alone.
+  QRect CharacterExtent(int position) const;
   // The character position under point (the widget's coordinates).
   int PositionAt(const QPoint& point) const;
   // Where the caret would stand at position (the widget's coordinates).

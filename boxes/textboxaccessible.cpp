@@ -401,7 +401,7 @@ class TextBoxAccessible : public QAccessibleWidget,
   }
   int characterCount() const override { return static_cast<int>(Box()->View().size()); }
   QRect characterRect(int offset) const override {
-    const QRect local = Box()->CharacterRect(offset);
+    const QRect local = Box()->CharacterExtent(offset);
     return local.isNull() ? QRect() : local.translated(Box()->mapToGlobal(QPoint(0, 0)));
   }
   // A line box answers the caret position nearest the point, as QLineEdit does; a multi-line

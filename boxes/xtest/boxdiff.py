@@ -61,33 +61,6 @@ KNOWN = {
                        "the caret at the end of the first line; ours puts it where the paste was, as "
                        "every other undo of a paste does in both boxes",
 }
-# Texts of other scripts, by cause: the steps each shows in.
-_LONE = ("rows break where the characters' lone advances fill the width, and %s's lone advances "
-         "are about 1.4 times its shaped width: our first row is [0,%d), Qt's [0,%d)")
-_TALL = "Qt's rows are as tall as the fallback font makes them (%d px), ours the font's 13"
-_CLICKS = "clicks and row-end keys on a first row that holds fewer characters (%s)"
-for _name, _steps, _why in (
-        ("script-arabic", [1, 2], _LONE % ("Arabic", 46, 64) + "; " + _TALL % 14),
-        ("script-arabic", list(range(3, 35)) + list(range(45, 51)), _CLICKS % "Arabic"),
-        ("script-devanagari", [1, 2], _LONE % ("Devanagari", 47, 63) + "; " + _TALL % 15),
-        ("script-devanagari", [11, 12, 13, 22, 23, 24, 32, 33, 34, 35] + list(range(45, 51)),
-         _CLICKS % "Devanagari"),
-        ("script-mixed", [1, 2], "the Arabic word's lone advances are 7.8 px wider than shaped, so "
-                                 "our first row ends at 52, Qt's at 54; " + _TALL % 14 + " (first row)"),
-        ("script-mixed", [35] + list(range(45, 51)), _CLICKS % "mixed"),
-        ("script-thai", [1, 2], _TALL % 17),
-        ("script-hebrew", [1], "a wrapped right-to-left row's trailing space: Qt lets it hang past "
-                               "the left edge, ours keeps it inside, so the first row stands 3 px right"),
-        ("script-clusters-line", [3, 4, 10, 16, 17, 23, 30] + list(range(36, 45)),
-         "a click in the line box lands inside an emoji sequence or flag (before its last member), "
-         "not at the cluster's edge"),
-        ("script-tabs-line", [1] + list(range(7, 20)) + list(range(25, 38)) + [40, 41, 42]
-         + list(range(45, 56)) + [65, 66],
-         "the line box counts a tab as a whole tab stop (80 px) wherever it starts: clicks past "
-         "the first tab land short, \"end\" at the right edge is not laid out or drawn, End "
-         "scrolls further")):
-    KNOWN.update(dict.fromkeys([(_name, n) for n in _steps], _why))
-
 
 # ---------------------------------------------------------------------------------------------
 # The window and its boxes
