@@ -681,14 +681,15 @@ bool TextBoxBase::ShapeInView() {
     // Lays out the line that holds row, if it is short enough to be laid out whole; returns the
     // row after it.
     const auto shape = [&](std::size_t row) {
-      std::size_t top = row, bottom = row;
-      while (top > 0 && model.IsWrappedRow(top - 1) && row - top <= kShapedLine) --top;
-      while (model.IsWrappedRow(bottom) && bottom - top <= kShapedLine) ++bottom;
-      const std::size_t start = model.RowStart(top), end = model.RowEnd(bottom);
-      const bool whole = !(top > 0 && model.IsWrappedRow(top - 1)) && !model.IsWrappedRow(bottom);
-      if (!whole || end - start > kShapedLine || plain(start, end)) return bottom + 1;
+      // (Its ends are looked for in the text, no further than such a line reaches.)
+      const std::size_t at = model.RowStart(row);
+      std::size_t start = at, end = at;
+      while (start > 0 && !IsLineBreak(text[start - 1]) && at - start <= kShapedLine) --start;
+      while (end < text.size() && !IsLineBreak(text[end]) && end - start <= kShapedLine) ++end;
+      const std::size_t next = model.RowOf(end) + 1;
+      if (end - start > kShapedLine || plain(start, end)) return next;
       inView.push_back(start);
-      if (shapedLines.count(start)) return bottom + 1;
+      if (shapedLines.count(start)) return next;
       auto layout = WrappedLayout(start, end, false);
       std::vector<std::size_t> starts;
       for (int i = 1; i < layout->lineCount(); ++i) starts.push_back(start + static_cast<std::size_t>(layout->lineAt(i).textStart()));
