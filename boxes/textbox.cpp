@@ -254,7 +254,7 @@ void TextBoxBase::AfterEdit(bool changed) {
   dragged = {last.Map(dragged.first), last.Map(dragged.second)};
   if (dragged.first >= dragged.second) dragged = {};
   sideways.TextChanged(model.LastChange().position);
-  shapedLines.clear();
+  KeepShapedLines(model.LastChange());
   Recompose();
   RestartBlink();
   // An emptied box gives its text's memory back to the system, not just to the heap.
@@ -663,6 +663,22 @@ TextBoxBase::RowLine TextBoxBase::LineOf(const Row& r, bool withPreedit) const {
   return {layout, layout->lineAt(0), r.start, r.origin};
 }
 
+void TextBoxBase::KeepShapedLines(const TextModel::Change& change) {
+  // A line whose characters and line breaks the change left alone keeps its layout, moved
+  // with the text after the change; the rest go.
+  std::map<std::size_t, std::pair<std::size_t, std::shared_ptr<const QTextLayout>>> kept;
+  const std::size_t from = change.position, to = change.position + change.removed;
+  for (auto& [start, line] : shapedLines) {
+    if (line.first + 2 < from) {
+      kept.emplace(start, std::move(line));
+    } else if (start >= to + 2) {
+      line.first = line.first - change.removed + change.inserted;
+      kept.emplace(start - change.removed + change.inserted, std::move(line));
+    }
+  }
+  shapedLines = std::move(kept);
+}
+
 bool TextBoxBase::ShapeInView() {
   if (!multiLine || shapingInView || !model.MultiLine()) return false;
   shapingInView = true;
@@ -689,11 +705,14 @@ bool TextBoxBase::ShapeInView() {
       const std::size_t next = model.RowOf(end) + 1;
       if (end - start > kShapedLine || plain(start, end)) return next;
       inView.push_back(start);
-      if (shapedLines.count(start)) return next;
-      auto layout = WrappedLayout(start, end, false);
+      auto known = shapedLines.find(start);
+      const bool kept = known != shapedLines.end() && known->second.first == end;
+      std::shared_ptr<const QTextLayout> layout = kept ? known->second.second : WrappedLayout(start, end, false);
+      // (A line kept through an edit elsewhere may have had rows wrapped again by the tables.)
       std::vector<std::size_t> starts;
       for (int i = 1; i < layout->lineCount(); ++i) starts.push_back(start + static_cast<std::size_t>(layout->lineAt(i).textStart()));
       any = model.SetLineRows(start, starts) || any;
+      if (kept) return model.RowOf(end) + 1;
       added = true;
       shapedLines[start] = {end, std::move(layout)};
       return model.RowOf(end) + 1;

@@ -209,6 +209,7 @@ class TextBoxBase : public QAbstractScrollArea {
   // whole, as a text edit does, and takes its rows from there; the view keeps the character at
   // its top. Returns whether any row changed.
   bool ShapeInView();
+  void KeepShapedLines(const TextModel::Change& change);
   // Whether a line box lays its whole text out as one, as a line edit does (a short one).
   bool WholeLine() const;
   std::shared_ptr<const QTextLayout> WholeLineLayout(bool withPreedit) const;
