@@ -99,6 +99,22 @@ struct KernTable {
     a3 = advances[at >> 48];
     return true;
   }
+  // Adds to a0..a3 the kerning of the four characters of four against the character after each
+  // (next: the four from the second one on), without a branch: a pair with a character outside
+  // ASCII looks up the table's first entry, two NULs, which kerns nothing.
+  void AddFour(std::uint64_t four, std::uint64_t next, std::int32_t& a0, std::int32_t& a1,
+               std::int32_t& a2, std::int32_t& a3) const {
+    constexpr std::uint64_t kLow = 0x007F007F007F007Fu;
+    // 1 in every 16 bits whose pair is not all ASCII (their high bits, moved down, are below
+    // 0x200, and 0x7FFF more reaches bit 15 only from 1 on).
+    const std::uint64_t outside =
+        (((((four | next) & kOutsideAscii) >> 7) + 0x7FFF7FFF7FFF7FFFu) & 0x8000800080008000u) >> 15;
+    const std::uint64_t at = (((four & kLow) << 7) | (next & kLow)) & ~(outside * 0xFFFF);
+    a0 += pairs[at & 0xFFFF];
+    a1 += pairs[(at >> 16) & 0xFFFF];
+    a2 += pairs[(at >> 32) & 0xFFFF];
+    a3 += pairs[at >> 48];
+  }
   // From i on, the blocks of four ASCII characters that stay on the row (x wide so far) within
   // limit, the character after each before end: adds them to x and returns where they stop.
   std::size_t Fitting(const char16_t* s, std::size_t i, std::size_t end, std::int32_t limit,
@@ -161,7 +177,9 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, std::siz
         a0 = fast[c0], a1 = fast[c1], a2 = fast[c2], a3 = fast[c3];
         if ((a0 | a1 | a2 | a3) & kSlow) break;
         if constexpr (Kerned) {
-          a0 += kern(c0, c1), a1 += kern(c1, c2), a2 += kern(c2, c3), a3 += kern(c3, s[i + 4]);
+          std::uint64_t next;
+          std::memcpy(&next, s + i + 1, sizeof next);
+          kern.AddFour(four, next, a0, a1, a2, a3);
         }
         if (x + a0 + a1 + a2 + a3 <= roomy) {
           x += a0 + a1 + a2 + a3;
