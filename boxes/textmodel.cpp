@@ -1,9 +1,11 @@
 #include "textmodel.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 namespace calvexa {
 namespace {
@@ -65,17 +67,70 @@ struct RowSoFar {
 
 // The kerning the wrapping loop adds: of every pair of ASCII characters, in 64ths of a pixel
 // (0 beside any other character); and for ASCII text, the advance of each character before
-// each other one with that kerning (below 0 for a character of the slow path), so that a
-// character costs one look-up in a small table as without kerning. Null where some advance is
-// too wide for the table.
+// each other one with that kerning, so that a character costs one look-up in a small table as
+// without kerning. The table holds advances below kPairLimit; kSlowPair stands for a character
+// of the slow path and for an advance it does not hold (a giant font's, or one that kerning
+// takes below 0), so that four advances from it add up to below 0 exactly where one is that.
 constexpr std::uint64_t kOutsideAscii = 0xFF80FF80FF80FF80u;
+constexpr std::int32_t kPairLimit = 1 << 13;
+constexpr std::int16_t kSlowPair = std::numeric_limits<std::int16_t>::min();
 struct KernTable {
   const std::int16_t* pairs;
   const std::int16_t* advances;
   std::int32_t operator()(char16_t left, char16_t right) const {
-    return (left | right) < 0x80 ? pairs[(left << 7) | right] : 0;
+    // Looked up whatever the pair, so that mixed text costs no branch; only ASCII pairs kern.
+    const std::int32_t kerning = pairs[((left & 0x7F) << 7) | (right & 0x7F)];
+    return (left | right) < 0x80 ? kerning : 0;
   }
-  std::int32_t Advance(char16_t left, char16_t right) const { return advances[(left << 7) | right]; }
+  // The advances in the table of the four characters at s with their kerning against the
+  // character after each (s[4] after the last); false if any of the five is outside ASCII.
+  bool Four(const char16_t* s, std::int32_t& a0, std::int32_t& a1, std::int32_t& a2,
+            std::int32_t& a3) const {
+    std::uint64_t four, next;  // next: the four from the second one on
+    std::memcpy(&four, s, sizeof four);
+    std::memcpy(&next, s + 1, sizeof next);
+    if ((four | next) & kOutsideAscii) return false;
+    // Every 16 bits become the index of a character and the one after it, all four at once:
+    // no code below 0x80 reaches the next 16 bits when shifted by 7.
+    const std::uint64_t at = (four << 7) | next;
+    a0 = advances[at & 0xFFFF];
+    a1 = advances[(at >> 16) & 0xFFFF];
+    a2 = advances[(at >> 32) & 0xFFFF];
+    a3 = advances[at >> 48];
+    return true;
+  }
+  // Adds to a0..a3 the kerning of the four characters of four against the character after each
+  // (next: the four from the second one on), without a branch: a pair with a character outside
+  // ASCII looks up the table's first entry, two NULs, which kerns nothing.
+  void AddFour(std::uint64_t four, std::uint64_t next, std::int32_t& a0, std::int32_t& a1,
+               std::int32_t& a2, std::int32_t& a3) const {
+    constexpr std::uint64_t kLow = 0x007F007F007F007Fu;
+    // 1 in every 16 bits whose pair is not all ASCII (their high bits, moved down, are below
+    // 0x200, and 0x7FFF more reaches bit 15 only from 1 on).
+    const std::uint64_t outside =
+        (((((four | next) & kOutsideAscii) >> 7) + 0x7FFF7FFF7FFF7FFFu) & 0x8000800080008000u) >> 15;
+    const std::uint64_t at = (((four & kLow) << 7) | (next & kLow)) & ~(outside * 0xFFFF);
+    a0 += pairs[at & 0xFFFF];
+    a1 += pairs[(at >> 16) & 0xFFFF];
+    a2 += pairs[(at >> 32) & 0xFFFF];
+    a3 += pairs[at >> 48];
+  }
+  // From i on, the blocks of four ASCII characters that stay on the row (x wide so far) within
+  // limit, the character after each before end: adds them to x and returns where they stop.
+  std::size_t Fitting(const char16_t* s, std::size_t i, std::size_t end, std::int32_t limit,
+                      std::int32_t& x) const {
+    if (end - i < 5) return i;
+    const char16_t* at = s + i;
+    const char16_t* const last = s + end - 4;
+    std::int32_t a0, a1, a2, a3, sum = x;
+    for (; at < last && Four(at, a0, a1, a2, a3); at += 4) {
+      const std::int32_t four = a0 + a1 + a2 + a3;
+      if (four < 0 || sum + four > limit) break;
+      sum += four;
+    }
+    x = sum;
+    return static_cast<std::size_t>(at - s);
+  }
 };
 
 // Lays out the plain characters from i on (those with an advance in fast) until end or the
@@ -89,7 +144,7 @@ struct KernTable {
 template <bool Kerned>
 std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, std::size_t n,
                      const std::int32_t* fast, const std::int32_t* overhang,
-                     std::int32_t maxOverhang, std::int32_t width, const KernTable& kern,
+                     std::int32_t maxOverhang, std::int32_t width, KernTable kern,
                      RowSoFar& row, std::vector<std::size_t>& rows) {
   if (i == row.guard) return i;  // right after a character of the slow path, which takes it too
   std::int32_t x = row.x;
@@ -97,47 +152,62 @@ std::size_t PlainRun(const char16_t* s, std::size_t i, std::size_t end, std::siz
   const auto after = [&](std::size_t at) -> char16_t {  // 0 where nothing follows
     return at + 1 < n ? s[at + 1] : 0;
   };
+  // A block that ends within this stays on its row, overhangs and all.
+  const std::int32_t roomy = width - maxOverhang;
   while (i < end) {
-    while (end - i >= 4) {
-      std::uint64_t four;
-      std::memcpy(&four, s + i, sizeof four);
-      if (four & kOutsideTable) break;
-      const char16_t c0 = four & 0xFFFF, c1 = (four >> 16) & 0xFFFF, c2 = (four >> 32) & 0xFFFF,
-                     c3 = four >> 48;
+    // With kerning, while the character after the block is in the text too (the last few of
+    // the text go one by one).
+    while (end - i >= (Kerned ? 5 : 4)) {
       std::int32_t a0, a1, a2, a3;
-      bool slow;
-      if constexpr (Kerned) {
-        const char16_t c4 = after(i + 3);
-        if ((four & kOutsideAscii) == 0 && c4 < 0x80 && kern.advances) {
-          a0 = kern.Advance(c0, c1), a1 = kern.Advance(c1, c2), a2 = kern.Advance(c2, c3), a3 = kern.Advance(c3, c4);
-          slow = (a0 | a1 | a2 | a3) < 0;
-          if (slow) a0 = a1 = a2 = a3 = kSlow;
-        } else {
-          a0 = fast[c0], a1 = fast[c1], a2 = fast[c2], a3 = fast[c3];
-          slow = ((a0 | a1 | a2 | a3) & kSlow) != 0;
-          a0 += kern(c0, c1), a1 += kern(c1, c2), a2 += kern(c2, c3), a3 += kern(c3, c4);
+      if (Kerned && kern.Four(s + i, a0, a1, a2, a3)) {
+        const std::int32_t four = a0 + a1 + a2 + a3;
+        if (four < 0) break;  // something to look at closer
+        if (x + four <= roomy) {
+          x += four;
+          i = kern.Fitting(s, i + 4, end, roomy, x);  // most of an ASCII text, looked at no closer
+          continue;
         }
       } else {
+        // Outside ASCII: the advances and the kerning apart.
+        std::uint64_t four;
+        std::memcpy(&four, s + i, sizeof four);
+        if (four & kOutsideTable) break;
+        const char16_t c0 = four & 0xFFFF, c1 = (four >> 16) & 0xFFFF, c2 = (four >> 32) & 0xFFFF,
+                       c3 = four >> 48;
         a0 = fast[c0], a1 = fast[c1], a2 = fast[c2], a3 = fast[c3];
-        slow = ((a0 | a1 | a2 | a3) & kSlow) != 0;
+        if ((a0 | a1 | a2 | a3) & kSlow) break;
+        if constexpr (Kerned) {
+          std::uint64_t next;
+          std::memcpy(&next, s + i + 1, sizeof next);
+          kern.AddFour(four, next, a0, a1, a2, a3);
+        }
+        if (x + a0 + a1 + a2 + a3 <= roomy) {
+          x += a0 + a1 + a2 + a3;
+          i += 4;
+          continue;
+        }
       }
-      const std::int32_t sum = x + a0 + a1 + a2 + a3;
-      if (sum + maxOverhang <= width && !slow) {
+      // The row may end in this block: before the first character that takes it (or its ink)
+      // past the width, found without a branch for each. If the rest of the block fits on the
+      // next row, ink and all, the block is done; otherwise (a row narrower than what is left, a
+      // space that hangs instead, an advance that kerning took below 0) it is stepped through
+      // one by one.
+      if ((a0 | a1 | a2 | a3) < 0) break;
+      const std::int32_t before[4] = {x, x + a0, x + a0 + a1, x + a0 + a1 + a2};
+      const std::int32_t sum = before[3] + a3;
+      const unsigned past = unsigned{before[1] + overhang[s[i]] > width} |
+                            unsigned{before[2] + overhang[s[i + 1]] > width} << 1 |
+                            unsigned{before[3] + overhang[s[i + 2]] > width} << 2 |
+                            unsigned{sum + overhang[s[i + 3]] > width} << 3;
+      if (past == 0) {
         x = sum;
         i += 4;
         continue;
       }
-      // The row ends in this block: before the first character that takes it past the width,
-      // found without a branch for each. If the rest of the block fits on the next row, the
-      // block is done; otherwise (a character to look at closer, a row narrower than what is
-      // left) it is stepped through one by one.
-      if (slow || maxOverhang > 0) break;
-      const std::int32_t before[4] = {x, x + a0, x + a0 + a1, x + a0 + a1 + a2};
-      const std::size_t fit = (before[1] <= width) + (before[2] <= width) + (before[3] <= width);
+      const auto fit = static_cast<std::size_t>(std::countr_zero(past));
       const std::int32_t rest = sum - before[fit];
-      // (A row holds its first character however wide; the row's width is 0 before it, so such
-      // a character is in rest and rest is too wide.)
-      if (rest > width || HangsAtRowEnd(s[i + fit])) break;
+      // (A row holds its first character however wide.)
+      if ((fit == 0 && i == start) || rest + maxOverhang > width || HangsAtRowEnd(s[i + fit])) break;
       start = i + fit;
       rows.push_back(start);
       x = rest;
@@ -223,6 +293,21 @@ std::size_t CopyWithCrLf(std::u16string_view text, char16_t* out) {
   }
   oneByOne(n);
   return written;
+}
+
+// The kerning table equal to pairs that some model holds already, or pairs as a new one: the
+// boxes of a window share their font, and so one table.
+std::shared_ptr<const std::vector<std::int16_t>> SharedKerning(std::vector<std::int16_t> pairs) {
+  static std::mutex lock;
+  static std::vector<std::weak_ptr<const std::vector<std::int16_t>>> held;
+  const std::lock_guard<std::mutex> locked(lock);
+  std::erase_if(held, [](const auto& table) { return table.expired(); });
+  for (const auto& table : held) {
+    if (auto shared = table.lock(); shared && *shared == pairs) return shared;
+  }
+  auto shared = std::make_shared<const std::vector<std::int16_t>>(std::move(pairs));
+  held.push_back(shared);
+  return shared;
 }
 
 }  // namespace
@@ -536,21 +621,21 @@ void TextModel::SetWrap(float width, std::function<CharMetrics(char32_t)> measur
   measure_ = std::move(measure);
   shaping_ = std::move(shaping);
   // The kerning of every pair of printable ASCII characters, asked once.
-  kerning_.clear();
+  kerning_.reset();
+  pairAdvance_.clear();
   if (shaping_.kerning) {
-    kerning_.assign(std::size_t{1} << 14, 0);
+    std::vector<std::int16_t> pairs(std::size_t{1} << 14, 0);
     bool any = false;
     for (char16_t l = 0x20; l <= 0x7E; ++l) {
       for (char16_t r = 0x20; r <= 0x7E; ++r) {
         const float k = std::clamp(shaping_.kerning(l, r), -500.0f, 500.0f);
         const auto units = static_cast<std::int16_t>(std::lround(k * kUnitsPerPixel));
-        kerning_[static_cast<std::size_t>((l << 7) | r)] = units;
+        pairs[static_cast<std::size_t>((l << 7) | r)] = units;
         any = any || units != 0;
       }
     }
-    if (!any) kerning_.clear();
+    if (any) kerning_ = SharedKerning(std::move(pairs));
   }
-  pairAdvance_.assign(kerning_.empty() ? 0 : kerning_.size(), -1);
   advance_.assign(kTable, -1);
   joins_.assign(kTable, 0);
   overhang_.assign(kTable, 0);
@@ -579,20 +664,27 @@ CharMetrics TextModel::Metrics(char32_t ch) const {
     maxOverhang_ = std::max(maxOverhang_, overhang_[ch]);
     // Line breaks and tabs (whose width depends on where they stand) take the slow path.
     if (!m.joinsPrevious && !IsLineBreak(static_cast<char16_t>(ch)) && ch != u'\t') fast_[ch] = advance_[ch];
-    if (ch < 0x80 && !pairAdvance_.empty() && fast_[ch] < kSlow) {
-      for (std::size_t next = 0; next < 0x80; ++next) {
-        const std::size_t pair = (std::size_t{ch} << 7) | next;
-        const std::int32_t a = std::max(0, fast_[ch] + kerning_[pair]);
-        if (a > std::numeric_limits<std::int16_t>::max()) {  // a giant font: kerning the slower way
-          pairAdvance_.clear();
-          break;
-        }
-        pairAdvance_[pair] = static_cast<std::int16_t>(a);
-      }
-    }
+    if (ch < 0x80 && !pairAdvance_.empty()) FillPairAdvances(static_cast<char16_t>(ch));
   }
   return {static_cast<float>(advance_[ch]) / kUnitsPerPixel, joins_[ch] != 0,
           static_cast<float>(overhang_[ch]) / kUnitsPerPixel};
+}
+
+const std::int16_t* TextModel::PairAdvances() const {
+  if (pairAdvance_.empty()) {
+    pairAdvance_.assign(kerning_->size(), kSlowPair);
+    for (char16_t ch = 0; ch < 0x80; ++ch) FillPairAdvances(ch);
+  }
+  return pairAdvance_.data();
+}
+
+void TextModel::FillPairAdvances(char16_t ch) const {
+  if (fast_[ch] >= kSlow) return;
+  for (std::size_t next = 0; next < 0x80; ++next) {
+    const std::size_t pair = (std::size_t{ch} << 7) | next;
+    const std::int32_t a = fast_[ch] + (*kerning_)[pair];
+    pairAdvance_[pair] = a >= 0 && a < kPairLimit ? static_cast<std::int16_t>(a) : kSlowPair;
+  }
 }
 
 double TextModel::Width(std::size_t from, std::size_t to) const {
@@ -602,8 +694,8 @@ double TextModel::Width(std::size_t from, std::size_t to) const {
   const std::int32_t* const fast = fast_.data();
   const char16_t* const text = View().data();
   const std::size_t size = Size();
-  const bool kerned = !kerning_.empty();
-  const KernTable kern{kerning_.data(), pairAdvance_.empty() ? nullptr : pairAdvance_.data()};
+  const bool kerned = kerning_ && from < to;
+  const KernTable kern{kerned ? kerning_->data() : nullptr, kerned ? PairAdvances() : nullptr};
   std::int64_t units = 0;
   double rest = 0;
   std::size_t at = from;
@@ -612,24 +704,30 @@ double TextModel::Width(std::size_t from, std::size_t to) const {
     at = NextChar(at);
   }
   while (at < to) {
+    // ASCII four at a time, with the kerning against the character after each, while the
+    // character after the four is in the text (the text's last few go the slower way).
+    if (kerned) {
+      const std::size_t last = std::min(to, size - 1);
+      std::int32_t a0, a1, a2, a3, b0, b1, b2, b3;
+      // (Eight at a time first: one test of the sums' signs for both.)
+      for (; last - at >= 8 && kern.Four(text + at, a0, a1, a2, a3) &&
+             kern.Four(text + at + 4, b0, b1, b2, b3);
+           at += 8) {
+        const std::int32_t first = a0 + a1 + a2 + a3, second = b0 + b1 + b2 + b3;
+        if ((first | second) < 0) break;
+        units += first + second;
+      }
+      for (; last - at >= 4 && kern.Four(text + at, a0, a1, a2, a3); at += 4) {
+        const std::int32_t four = a0 + a1 + a2 + a3;
+        if (four < 0) break;
+        units += four;
+      }
+      if (at >= to) break;
+    }
     // Four at a time while all four are in the table with their advances there (no advance
     // reaches kSlow's bit).
     std::uint64_t four = kOutsideTable;
     if (to - at >= 4) std::memcpy(&four, text + at, sizeof four);
-    if (kern.advances && (four & kOutsideAscii) == 0) {
-      const char16_t next = at + 4 < size ? text[at + 4] : 0;
-      if (next < 0x80) {
-        const auto c0 = static_cast<char16_t>(four), c1 = static_cast<char16_t>(four >> 16),
-                   c2 = static_cast<char16_t>(four >> 32), c3 = static_cast<char16_t>(four >> 48);
-        const std::int32_t a0 = kern.Advance(c0, c1), a1 = kern.Advance(c1, c2), a2 = kern.Advance(c2, c3),
-                           a3 = kern.Advance(c3, next);
-        if ((a0 | a1 | a2 | a3) >= 0) {
-          units += std::int64_t{a0} + a1 + a2 + a3;
-          at += 4;
-          continue;
-        }
-      }
-    }
     if ((four & kOutsideTable) == 0) {
       const std::int32_t a0 = fast[text[at]], a1 = fast[text[at + 1]], a2 = fast[text[at + 2]],
                          a3 = fast[text[at + 3]];
@@ -760,8 +858,8 @@ std::size_t TextModel::WrapInto(std::vector<std::size_t>& rows, std::size_t star
   const bool wrap = wrapWidth_ > 0 && measure_;
   const std::int32_t width = wrap ? ToUnits(wrapWidth_) : kSlow - 1;
   const std::int32_t* fast = wrap ? fast_.data() : BreaksOnly();
-  const bool kerned = wrap && !kerning_.empty();
-  const KernTable kern{kerning_.data(), pairAdvance_.empty() ? nullptr : pairAdvance_.data()};
+  const bool kerned = wrap && kerning_ && start < n;
+  const KernTable kern{kerned ? kerning_->data() : nullptr, kerned ? PairAdvances() : nullptr};
   RowSoFar row{0, start};
   // Once the first stretch is laid out, its rows tell about how many the rest needs: the index
   // is reserved once instead of doubling (and first touching) its way up.

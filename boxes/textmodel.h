@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -239,9 +240,13 @@ class TextModel {
   // The kerning of the character at i against the one after it, in 64ths of a pixel.
   std::int32_t KernAt(std::size_t i) const {
     const std::u16string_view text = View();
-    if (kerning_.empty() || i + 1 >= text.size() || (text[i] | text[i + 1]) >= 0x80) return 0;
-    return kerning_[static_cast<std::size_t>((text[i] << 7) | text[i + 1])];
+    if (!kerning_ || i + 1 >= text.size() || (text[i] | text[i + 1]) >= 0x80) return 0;
+    return (*kerning_)[static_cast<std::size_t>((text[i] << 7) | text[i + 1])];
   }
+  // The table of advances with kerning, made when the first text is measured (most of a
+  // window's boxes stay empty), and its row of the ASCII character ch.
+  const std::int16_t* PairAdvances() const;
+  void FillPairAdvances(char16_t ch) const;
   bool ClusterBoundary(std::size_t at) const {
     return !shaping_.clusterBoundary || shaping_.clusterBoundary(View(), at);
   }
@@ -270,11 +275,11 @@ class TextModel {
   std::function<CharMetrics(char32_t)> measure_;
   Shaping shaping_;
   // The kerning of every pair of ASCII characters in 64ths of a pixel, the left one's code
-  // times 128 plus the right one's; empty when nothing kerns.
-  std::vector<std::int16_t> kerning_;
+  // times 128 plus the right one's; null when nothing kerns. Models whose kerning is the same
+  // (the boxes of a window, which share a font) share the table.
+  std::shared_ptr<const std::vector<std::int16_t>> kerning_;
   // With kerning, the fast table's advance of each ASCII character with its kerning against
-  // each one after it, alike (-1 for a character of the slow path); empty without kerning or
-  // where an advance passes its range.
+  // each one after it, alike; empty until PairAdvances makes it.
   mutable std::vector<std::int16_t> pairAdvance_;
   // What measure said of the characters in the flat tables; an advance below 0 is not
   // measured yet.
