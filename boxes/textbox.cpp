@@ -438,14 +438,25 @@ double TextBoxBase::RowHeight(std::size_t row) const {
   // A row laid out with its whole line is as tall as its fonts make it (an emoji's, a Thai
   // letter's are taller than the box's own); any other is the font's line height.
   if (!multiLine || shapedLines.empty() || row >= RowCount()) return LineHeight();
-  const std::size_t start = model.RowStart(row);
-  auto it = shapedLines.upper_bound(start);
-  if (it == shapedLines.begin()) return LineHeight();
+  QTextLine line;
+  return ShapedRow(model.RowStart(row), line) != shapedLines.end() ? StackedHeight(line) : LineHeight();
+}
+
+TextBoxBase::ShapedLines::const_iterator TextBoxBase::ShapedRow(std::size_t rowStart, QTextLine& line) const {
+  auto it = shapedLines.upper_bound(rowStart);
+  if (it == shapedLines.begin()) return shapedLines.end();
   --it;
-  if (start >= it->second.first) return LineHeight();
-  const int at = static_cast<int>(start - it->first);
-  const QTextLine line = it->second.second->lineForTextPosition(at);
-  return line.isValid() && line.textStart() == at ? StackedHeight(line) : LineHeight();
+  if (rowStart >= it->second.end) return shapedLines.end();
+  const int at = static_cast<int>(rowStart - it->first);
+  line = it->second.layout->lineForTextPosition(at);
+  return line.isValid() && line.textStart() == at ? it : shapedLines.end();
+}
+
+void TextBoxBase::AddPreedit(QTextLayout& layout, int at) const {
+  layout.setPreeditArea(at, preedit);
+  QList<QTextLayout::FormatRange> formats = preeditFormats;
+  for (QTextLayout::FormatRange& range : formats) range.start += at;
+  layout.setFormats(formats);
 }
 
 double TextBoxBase::StackedHeight(const QTextLine& line) {
@@ -563,13 +574,7 @@ std::shared_ptr<const QTextLayout> TextBoxBase::WholeLineLayout(bool withPreedit
   option.setFlags(QTextOption::IncludeTrailingSpaces);
   option.setTextDirection(now.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
   layout->setTextOption(option);
-  if (composing) {
-    const int at = static_cast<int>(model.Cursor());
-    layout->setPreeditArea(at, preedit);
-    QList<QTextLayout::FormatRange> formats = preeditFormats;
-    for (QTextLayout::FormatRange& range : formats) range.start += at;
-    layout->setFormats(formats);
-  }
+  if (composing) AddPreedit(*layout, static_cast<int>(model.Cursor()));
   layout->beginLayout();
   layout->createLine();
   layout->endLayout();
@@ -593,11 +598,7 @@ std::shared_ptr<const QTextLayout> TextBoxBase::Layout(const Row& row, bool with
   layout->setTextOption(option);
   const std::size_t cursor = model.Cursor();
   if (withPreedit && !preedit.isEmpty() && cursor >= row.start && cursor <= row.end) {
-    const int at = static_cast<int>(cursor - row.start);
-    layout->setPreeditArea(at, preedit);
-    QList<QTextLayout::FormatRange> formats = preeditFormats;
-    for (QTextLayout::FormatRange& range : formats) range.start += at;
-    layout->setFormats(formats);
+    AddPreedit(*layout, static_cast<int>(cursor - row.start));
   }
   layout->beginLayout();
   QTextLine line = layout->createLine();
@@ -624,13 +625,7 @@ std::shared_ptr<QTextLayout> TextBoxBase::WrappedLayout(std::size_t start, std::
   option.setTabStopDistance(kTabStop);
   if (RightToLeft(start)) option.setTextDirection(Qt::RightToLeft);
   layout->setTextOption(option);
-  if (withPreedit) {
-    const int at = static_cast<int>(model.Cursor() - start);
-    layout->setPreeditArea(at, preedit);
-    QList<QTextLayout::FormatRange> formats = preeditFormats;
-    for (QTextLayout::FormatRange& range : formats) range.start += at;
-    layout->setFormats(formats);
-  }
+  if (withPreedit) AddPreedit(*layout, static_cast<int>(model.Cursor() - start));
   const double width = TextArea().width();
   double y = 0;
   layout->beginLayout();
@@ -648,16 +643,10 @@ std::shared_ptr<QTextLayout> TextBoxBase::WrappedLayout(std::size_t start, std::
 
 TextBoxBase::RowLine TextBoxBase::LineOf(const Row& r, bool withPreedit) const {
   const bool composing = withPreedit && !preedit.isEmpty() && model.Cursor() >= r.start && model.Cursor() <= r.end;
-  auto it = multiLine && !composing ? shapedLines.upper_bound(r.start) : shapedLines.begin();
-  if (it != shapedLines.begin()) {
-    --it;
-    const std::size_t base = it->first, end = it->second.first;
-    const auto& layout = it->second.second;
-    if (r.start >= base && r.end <= end) {
-      const int at = static_cast<int>(r.start - base);
-      const QTextLine line = layout->lineForTextPosition(at);
-      if (line.isValid() && line.textStart() == at) return {layout, line, base, r.origin - QPointF(0, line.y()), true};
-    }
+  QTextLine line;
+  const auto it = multiLine && !composing ? ShapedRow(r.start, line) : shapedLines.end();
+  if (it != shapedLines.end() && r.end <= it->second.end) {
+    return {it->second.layout, line, it->first, r.origin - QPointF(0, line.y()), true};
   }
   auto layout = Layout(r, withPreedit);
   return {layout, layout->lineAt(0), r.start, r.origin};
@@ -666,13 +655,13 @@ TextBoxBase::RowLine TextBoxBase::LineOf(const Row& r, bool withPreedit) const {
 void TextBoxBase::KeepShapedLines(const TextModel::Change& change) {
   // A line whose characters and line breaks the change left alone keeps its layout, moved
   // with the text after the change; the rest go.
-  std::map<std::size_t, std::pair<std::size_t, std::shared_ptr<const QTextLayout>>> kept;
+  ShapedLines kept;
   const std::size_t from = change.position, to = change.position + change.removed;
   for (auto& [start, line] : shapedLines) {
-    if (line.first + 2 < from) {
+    if (line.end + 2 < from) {
       kept.emplace(start, std::move(line));
     } else if (start >= to + 2) {
-      line.first = line.first - change.removed + change.inserted;
+      line.end = line.end - change.removed + change.inserted;
       kept.emplace(start - change.removed + change.inserted, std::move(line));
     }
   }
@@ -706,15 +695,16 @@ bool TextBoxBase::ShapeInView() {
       if (end - start > kShapedLine || plain(start, end)) return next;
       inView.push_back(start);
       auto known = shapedLines.find(start);
-      const bool kept = known != shapedLines.end() && known->second.first == end;
-      std::shared_ptr<const QTextLayout> layout = kept ? known->second.second : WrappedLayout(start, end, false);
+      const bool kept = known != shapedLines.end() && known->second.end == end;
+      std::shared_ptr<const QTextLayout> layout = kept ? known->second.layout : WrappedLayout(start, end, false);
       // (A line kept through an edit elsewhere may have had rows wrapped again by the tables.)
       std::vector<std::size_t> starts;
       for (int i = 1; i < layout->lineCount(); ++i) starts.push_back(start + static_cast<std::size_t>(layout->lineAt(i).textStart()));
       any = model.SetLineRows(start, starts) || any;
-      if (kept) return model.RowOf(end) + 1;
-      added = true;
-      shapedLines[start] = {end, std::move(layout)};
+      if (!kept) {
+        added = true;
+        shapedLines[start] = {end, std::move(layout)};
+      }
       return model.RowOf(end) + 1;
     };
     for (std::size_t row = static_cast<std::size_t>(FirstRow());

@@ -202,6 +202,12 @@ class TextBoxBase : public QAbstractScrollArea {
     bool whole = false;  // the layout holds every row of the row's line
   };
   RowLine LineOf(const Row& r, bool withPreedit) const;
+  // A line of a multi-line box laid out whole, by where it starts: where it ends, its layout.
+  struct ShapedLine {
+    std::size_t end = 0;
+    std::shared_ptr<const QTextLayout> layout;
+  };
+  using ShapedLines = std::map<std::size_t, ShapedLine>;
   // The characters [start, end) of a multi-line box wrapped anywhere at its width, as a text
   // edit lays out a paragraph; withPreedit, with the composed text at the caret.
   std::shared_ptr<QTextLayout> WrappedLayout(std::size_t start, std::size_t end, bool withPreedit) const;
@@ -209,6 +215,10 @@ class TextBoxBase : public QAbstractScrollArea {
   // whole, as a text edit does, and takes its rows from there; the view keeps the character at
   // its top. Returns whether any row changed.
   bool ShapeInView();
+  // The shaped line whose layout has a line starting at rowStart, and that line; or none.
+  ShapedLines::const_iterator ShapedRow(std::size_t rowStart, QTextLine& line) const;
+  // Puts the composed text into layout at the caret, which is at in it.
+  void AddPreedit(QTextLayout& layout, int at) const;
   void KeepShapedLines(const TextModel::Change& change);
   // Whether a line box lays its whole text out as one, as a line edit does (a short one).
   bool WholeLine() const;
@@ -280,9 +290,8 @@ class TextBoxBase : public QAbstractScrollArea {
     std::shared_ptr<const QTextLayout> layout;
   };
   mutable WholeLaidOut wholeLine;
-  // The lines ShapeInView laid out, by where they start, with where they end; dropped at every
-  // change of the text, of the width or of the font.
-  std::map<std::size_t, std::pair<std::size_t, std::shared_ptr<const QTextLayout>>> shapedLines;
+  // The lines ShapeInView laid out; dropped when they leave the view or an edit reaches them.
+  ShapedLines shapedLines;
   bool shapingInView = false;
   QPoint doubleClickPoint;
 };
